@@ -1,0 +1,12 @@
+// The game's main routine: start-up, the frame loop, and the way out.
+#pragma once
+
+// Starts the runtime and the game, runs frames until a quit is requested, and
+// ends the process through fatal_error(""). Never returns.
+[[noreturn]] void game_main();
+
+// Start-up up to the first frame; ends the process through fatal_error when the
+// display, the keyboard or the first screen fails.
+void game_startup();
+// One frame: events, clock, keyboard, world step or caption input, drawing, keys.
+void game_frame();

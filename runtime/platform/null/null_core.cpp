@@ -1,0 +1,73 @@
+// Null backend: clock, exit, keyboard and message box without a window system.
+#include "runtime/platform/null/null_platform.h"
+#include "runtime/platform/posix/posix_common.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+struct NullCoreState {
+  uint32_t clock = 1000;
+  uint8_t keys[256] = {};
+  NullKeyboardScript script;
+  uint32_t reads = 0;
+  int keyboard_present = 1;
+  int focused = 1;
+  NullExitHook exit_hook;
+  int fixed_time = 0;
+  PlatLocalTime time{};
+  std::string messages;
+};
+NullCoreState core;
+} // namespace
+
+void null_reset() { core = NullCoreState(); }
+void null_clock_set(uint32_t ms) { core.clock = ms; }
+void null_keyboard_script(NullKeyboardScript script) { core.script = std::move(script); }
+void null_key_set(int scancode, int down) { core.keys[scancode & 255] = down ? 0x80 : 0; }
+uint32_t null_keyboard_reads() { return core.reads; }
+void null_keyboard_present(int present) { core.keyboard_present = present; }
+void null_set_focus(int focused) { core.focused = focused; }
+int null_has_focus() { return core.focused; }
+void null_exit_hook(NullExitHook hook) { core.exit_hook = std::move(hook); }
+const std::string& null_messages() { return core.messages; }
+
+void null_local_time_set(const PlatLocalTime* time) {
+  core.fixed_time = time != nullptr;
+  if (time) core.time = *time;
+}
+
+uint32_t plat_ticks_ms() { return core.clock; }
+void plat_sleep_ms(uint32_t ms) { core.clock += ms; }
+
+void plat_exit(int code) {
+  if (core.exit_hook) core.exit_hook(code);
+  std::exit(code);
+}
+
+void plat_local_time(PlatLocalTime* out) {
+  if (core.fixed_time)
+    *out = core.time;
+  else
+    posix_local_time(out);
+}
+
+int plat_keyboard_open() { return core.keyboard_present; }
+void plat_keyboard_close() {}
+
+int plat_keyboard_read(uint8_t snapshot[256]) {
+  if (!core.focused) return 0;
+  if (core.script) {
+    std::memset(snapshot, 0, 256);
+    core.script(core.reads, snapshot);
+  } else {
+    std::memcpy(snapshot, core.keys, 256);
+  }
+  core.reads++;
+  return 1;
+}
+
+int plat_message_box(const char* title, const char* text, int) {
+  core.messages += std::string(title ? title : "") + ": " + (text ? text : "") + "\n";
+  return 1;
+}

@@ -1,0 +1,36 @@
+// Test controls of the null backend: no window system, no sound device, a
+// virtual clock that sleeping advances, and a keyboard fed by the test.
+#pragma once
+
+#include "runtime/platform/plat_core.h"
+
+#include <functional>
+#include <string>
+
+// Back to the start-up defaults: clock at 1000 ms, no keys, focus, a keyboard,
+// no hooks, real local time.
+void null_reset();
+
+void null_clock_set(uint32_t ms);
+
+// Called at every keyboard read with the number of reads so far (0 first) and
+// the snapshot to fill; without a script the keys set by null_key_set are read.
+using NullKeyboardScript = std::function<void(uint32_t read_index, uint8_t snapshot[256])>;
+void null_keyboard_script(NullKeyboardScript script);
+void null_key_set(int scancode, int down);
+uint32_t null_keyboard_reads();
+// 0: no keyboard device can be opened.
+void null_keyboard_present(int present);
+// 0: the game's window is in the background, so keyboard reads fail.
+void null_set_focus(int focused);
+int null_has_focus();
+
+// Called by plat_exit instead of ending the process; a test may throw from it.
+using NullExitHook = std::function<void(int code)>;
+void null_exit_hook(NullExitHook hook);
+
+// A fixed local time for date_now; null returns to the real time.
+void null_local_time_set(const PlatLocalTime* time);
+
+// Title and text of the message boxes shown so far, one "title: text" line each.
+const std::string& null_messages();

@@ -1,0 +1,47 @@
+// The platform services the runtime's core needs: a clock, sleep, process exit,
+// local time, files and the keyboard. Each backend (null/, sdl2/) implements
+// the clock, exit, keyboard and message box; posix/ holds what they share.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Milliseconds since an arbitrary start, wrapping after 2^32.
+uint32_t plat_ticks_ms();
+// Blocks (or, on the null backend, advances the virtual clock) for ms milliseconds.
+void plat_sleep_ms(uint32_t ms);
+// An identifier of the calling thread.
+uint32_t plat_thread_id();
+// Ends the process with the given code.
+[[noreturn]] void plat_exit(int code);
+
+struct PlatLocalTime {
+  int year, month, day, hour, minute, second;
+};
+// The local calendar date and clock time now.
+void plat_local_time(PlatLocalTime* out);
+
+// File names may use "\" as the folder separator; every function below turns it
+// into "/" before the name reaches the file system.
+std::string plat_path(const char* name);
+// fopen on the translated name; null on failure.
+FILE* plat_fopen(const char* name, const char* mode);
+// Reads a whole file of at most max_bytes; returns 0 when it is missing,
+// unreadable or larger than max_bytes.
+int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes);
+enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
+// What a name is; the size of a file goes to *size when size is not null.
+int plat_file_kind(const char* name, int64_t* size);
+
+// Opens the keyboard device; 0 when there is none.
+int plat_keyboard_open();
+// Fills 256 bytes, one per scancode, bit 7 set for a key that is down;
+// 0 when no snapshot can be had (the game's window lacks the keyboard focus).
+int plat_keyboard_read(uint8_t snapshot[256]);
+void plat_keyboard_close();
+
+// Shows a modal message box (or writes title and text to standard error where
+// no display can show one); returns the button pressed, 1 for OK.
+int plat_message_box(const char* title, const char* text, int style);

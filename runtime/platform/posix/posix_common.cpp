@@ -1,0 +1,62 @@
+#include "runtime/platform/posix/posix_common.h"
+
+#include <cerrno>
+#include <ctime>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+uint32_t posix_monotonic_ms() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
+}
+
+void posix_sleep_ms(uint32_t ms) {
+  timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+void posix_local_time(PlatLocalTime* out) {
+  time_t now = time(nullptr);
+  tm t{};
+  localtime_r(&now, &t);
+  *out = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+uint32_t plat_thread_id() { return (uint32_t)syscall(SYS_gettid); }
+
+std::string plat_path(const char* name) {
+  std::string path = name ? name : "";
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+FILE* plat_fopen(const char* name, const char* mode) {
+  if (!name || !*name) return nullptr;
+  return fopen(plat_path(name).c_str(), mode);
+}
+
+int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes) {
+  FILE* f = plat_fopen(name, "rb");
+  if (!f) return 0;
+  struct stat st;
+  int ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && (uint64_t)st.st_size <= max_bytes;
+  if (ok) {
+    out->resize((size_t)st.st_size);
+    ok = out->empty() || fread(out->data(), 1, out->size(), f) == out->size();
+  }
+  fclose(f);
+  if (!ok) out->clear();
+  return ok;
+}
+
+int plat_file_kind(const char* name, int64_t* size) {
+  struct stat st;
+  if (!name || !*name || stat(plat_path(name).c_str(), &st) != 0) return PLAT_MISSING;
+  if (S_ISDIR(st.st_mode)) return PLAT_FOLDER;
+  if (size) *size = (int64_t)st.st_size;
+  return PLAT_FILE;
+}

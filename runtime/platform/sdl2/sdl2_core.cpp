@@ -1,0 +1,22 @@
+// SDL2 backend: clock, exit and message box.
+#include "runtime/platform/posix/posix_common.h"
+
+#include <SDL.h>
+#include <cstdlib>
+
+uint32_t plat_ticks_ms() { return posix_monotonic_ms(); }
+void plat_sleep_ms(uint32_t ms) { posix_sleep_ms(ms); }
+void plat_local_time(PlatLocalTime* out) { posix_local_time(out); }
+
+void plat_exit(int code) {
+  SDL_Quit();
+  std::exit(code);
+}
+
+int plat_message_box(const char* title, const char* text, int style) {
+  Uint32 flags = (style & 0x10) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  if (SDL_ShowSimpleMessageBox(flags, title, text, nullptr) == 0) return 1;
+  // No display can show it: the message still reaches the player's terminal.
+  fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
+  return 1;
+}

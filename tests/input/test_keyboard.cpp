@@ -1,0 +1,91 @@
+#include "runtime/input_sound/keyboard.h"
+#include "runtime/platform/null/null_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct KeyboardTest : ::testing::Test {
+  void SetUp() override {
+    null_reset();
+    ASSERT_TRUE(keyboard_init());
+  }
+  void TearDown() override { keyboard_shutdown(); }
+  void frame(std::initializer_list<int> held) {
+    for (int k = 0; k < 256; k++) null_key_set(k, 0);
+    for (int k : held) null_key_set(k, 1);
+    keyboard_sample();
+  }
+};
+} // namespace
+
+TEST_F(KeyboardTest, NothingAnswersBeforeTheFirstSample) {
+  null_key_set(KEY_SPACE, 1);
+  EXPECT_EQ(key_down(KEY_SPACE), 0);
+  EXPECT_EQ(key_down(KEY_ANY), 0);
+  EXPECT_EQ(key_released(KEY_SPACE), 0);
+}
+
+TEST_F(KeyboardTest, DownReportsBit7AndAnyKey) {
+  frame({KEY_RIGHT});
+  EXPECT_EQ(key_down(KEY_RIGHT), 128);
+  EXPECT_EQ(key_down(KEY_LEFT), 0);
+  EXPECT_EQ(key_down(KEY_ANY), 1);
+  frame({255}); // the any-key scan stops before 255
+  EXPECT_EQ(key_down(KEY_ANY), 0);
+  EXPECT_EQ(key_down(300), 0);
+}
+
+TEST_F(KeyboardTest, HeldSpaceIsReleasedOnceAfterItIsLetGo) {
+  for (int i = 0; i < 5; i++) {
+    frame({KEY_SPACE});
+    EXPECT_EQ(key_released(KEY_SPACE), 0);
+  }
+  frame({});
+  EXPECT_EQ(key_released(KEY_SPACE), 1);
+  frame({});
+  EXPECT_EQ(key_released(KEY_SPACE), 0);
+}
+
+TEST_F(KeyboardTest, PressAndReleaseBetweenTwoQueriesGoUnseen) {
+  frame({});
+  EXPECT_EQ(key_released(KEY_TAB), 0);
+  frame({KEY_TAB}); // down in this frame, but nobody asks
+  frame({});
+  EXPECT_EQ(key_released(KEY_TAB), 0);
+}
+
+TEST_F(KeyboardTest, AnyKeyReleaseClearsEveryLatch) {
+  frame({KEY_F1, KEY_F5});
+  EXPECT_EQ(key_released(KEY_ANY), 0);
+  frame({});
+  EXPECT_EQ(key_released(KEY_ANY), 1);
+  EXPECT_EQ(key_released(KEY_F1), 0);
+  EXPECT_EQ(key_released(KEY_F5), 0);
+}
+
+TEST_F(KeyboardTest, AFailedSampleSilencesThatFrameOnly) {
+  frame({KEY_SPACE});
+  EXPECT_EQ(key_released(KEY_SPACE), 0);
+  null_set_focus(0);
+  EXPECT_EQ(keyboard_sample(), 0);
+  EXPECT_EQ(key_down(KEY_SPACE), 0);
+  EXPECT_EQ(key_released(KEY_SPACE), 0);
+  null_set_focus(1);
+  frame({});
+  EXPECT_EQ(key_released(KEY_SPACE), 1);
+}
+
+TEST_F(KeyboardTest, SecondInitSucceedsWithoutReopening) {
+  EXPECT_NE(keyboard_init(), 0);
+  frame({KEY_UP});
+  EXPECT_EQ(key_down(KEY_UP), 128);
+}
+
+TEST(Keyboard, InitFailsWithoutADevice) {
+  null_reset();
+  null_keyboard_present(0);
+  EXPECT_EQ(keyboard_init(), 0);
+  EXPECT_EQ(keyboard_sample(), 0);
+  keyboard_shutdown();
+  null_reset();
+}

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages a build needs, quietly when they are all there.
+# Usage: tools/setup.sh game|test
+set -eu
+
+game_packages="g++ cmake make pkg-config libsdl2-dev libpng-dev zlib1g-dev
+  libfreetype-dev libfontconfig-dev fonts-liberation"
+test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libstb-dev clang libclang-rt-14-dev xvfb xdotool x11-apps tzdata"
+
+case "${1:-game}" in
+  game) wanted=$game_packages ;;
+  test) wanted=$test_packages ;;
+  *) echo "usage: $0 game|test" >&2; exit 2 ;;
+esac
+
+missing=""
+for p in $wanted; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "installing:$missing"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+# shellcheck disable=SC2086
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
