@@ -44,7 +44,8 @@ void build_world() {
 
   add_discovery(2672.0f, 1, "|FFFFFF\\You have discovered|00FFFF\\SUNLIGHT");
   Discovery* d2 = add_discovery(0.0f, 2, "|FFFFFF\\You have discovered|00FF00\\TWIGS");
-  Discovery* d3 = add_discovery(0.0f, 3, "|FFFFFF\\You have discovered|FFFF00\\THE MAGNIFYING GLASS");
+  Discovery* d3 =
+      add_discovery(0.0f, 3, "|FFFFFF\\You have discovered|FFFF00\\THE MAGNIFYING GLASS");
   add_discovery(4840.0f, 4, "|FFFFFF\\You have discovered|0000FF\\FIRE");
   add_discovery(5700.0f, 5, "|FFFFFF\\You have discovered|FFFF00\\COMPASSION");
   Discovery* d6 = add_discovery(0.0f, 6, "|FFFFFF\\You have discovered|FF6000\\BETRAYAL");

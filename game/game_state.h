@@ -48,19 +48,19 @@ struct Entity {
   int death_sound;     // 0 none
   uint8_t chase_state; // 0 no chaser, 1 waiting out of view, 2 chasing
   uint8_t dead;
-  Entity* linked;      // health and max_health negated when this one is destroyed
-  Entity* revealed;    // released at this one's place when it is destroyed
+  Entity* linked;   // health and max_health negated when this one is destroyed
+  Entity* revealed; // released at this one's place when it is destroyed
   uint8_t solid;
-  int attack_sound;    // chaser: each attack; follower: when it starts to follow
+  int attack_sound; // chaser: each attack; follower: when it starts to follow
   uint8_t required_progress;
   uint8_t pickup;
-  int16_t health;      // > 0 active, 0 inert, < 0 hidden
+  int16_t health; // > 0 active, 0 inert, < 0 hidden
   int16_t max_health;
   Discovery* discovery; // triggered by this entity
-  float knockback;     // chaser: the player's vx becomes -knockback; > 60 also shakes landings
-  uint8_t steady;      // shakes with the ground panels
+  float knockback;      // chaser: the player's vx becomes -knockback; > 60 also shakes landings
+  uint8_t steady;       // shakes with the ground panels
   uint8_t follow_state; // 0 no follower, 1 waiting, 2 following
-  int barrier_x;       // non-follower: the player's right edge stays left of it; follower: wake-up x
+  int barrier_x; // non-follower: the player's right edge stays left of it; follower: wake-up x
 };
 
 struct GameState {
@@ -68,33 +68,33 @@ struct GameState {
   int screen_open;
   int windowed;
   int screen_active;
-  int font;            // caption font, 0 for the drawing layer's default
-  int now;             // clock_ms at the start of the frame
-  int caption_time;    // now at the last caption event
+  int font;         // caption font, 0 for the drawing layer's default
+  int now;          // clock_ms at the start of the frame
+  int caption_time; // now at the last caption event
   Entity* player;
   int panel_count;
   std::vector<int> panels; // ground panel i covers world x 640 i to 640 i + 639
   int anim_frames[KIND_COUNT][4];
   int lite_sprite, bsh_sprite, twigs_sprite, mag_sprite, feet_sprite;
-  NameMap sprite_names;    // sprite name to the handle last loaded for it
+  NameMap sprite_names; // sprite name to the handle last loaded for it
   Entity* girl;
   Entity* monster;
   int shake_x;
-  int ending;          // 0 playing, 1-4 the ending cards
+  int ending; // 0 playing, 1-4 the ending cards
   float camera_x;
   float gravity;
   float ground_y;
   float world_width;
-  int progress;        // highest discovery id reached, 0-7
+  int progress; // highest discovery id reached, 0-7
   int caption_on;
   std::string caption;
-  int flash;           // colour for the next frame's background, -1 none
+  int flash; // colour for the next frame's background, -1 none
   int sound_ok;
-  int space_count;     // consecutive frames Space has been held
+  int space_count; // consecutive frames Space has been held
   int space_prev;
-  int shake;           // screen-shake strength, falls by 1 per frame
-  List entities;       // of Entity, in drawing order
-  List discoveries;    // of Discovery
+  int shake;        // screen-shake strength, falls by 1 per frame
+  List entities;    // of Entity, in drawing order
+  List discoveries; // of Discovery
 };
 
 extern GameState game;

@@ -16,8 +16,8 @@ static int64_t days_from_civil(int64_t y, int m, int d) {
 }
 
 Date date_from_parts(const DateParts& p) {
-  int64_t seconds = days_from_civil(p.year, p.month, p.day) * 86400 + p.hour * 3600 +
-                    p.minute * 60 + p.second;
+  int64_t seconds =
+      days_from_civil(p.year, p.month, p.day) * 86400 + p.hour * 3600 + p.minute * 60 + p.second;
   return (Date)seconds;
 }
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 // Records start at this offset after their node, so any record type is aligned.
-static const size_t record_offset = (sizeof(ListNode) + alignof(max_align_t) - 1) /
-                                    alignof(max_align_t) * alignof(max_align_t);
+static const size_t record_offset =
+    (sizeof(ListNode) + alignof(max_align_t) - 1) / alignof(max_align_t) * alignof(max_align_t);
 
 ListNode* list_node_of(const void* record) {
   return (ListNode*)((char*)const_cast<void*>(record) - record_offset);

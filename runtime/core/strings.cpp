@@ -1,8 +1,8 @@
 #include "runtime/core/strings.h"
 
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 

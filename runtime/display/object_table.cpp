@@ -11,8 +11,8 @@ struct AnyRecord {
   // the record follows, aligned for any type
 };
 
-static const size_t any_offset = (sizeof(AnyRecord) + alignof(max_align_t) - 1) /
-                                 alignof(max_align_t) * alignof(max_align_t);
+static const size_t any_offset =
+    (sizeof(AnyRecord) + alignof(max_align_t) - 1) / alignof(max_align_t) * alignof(max_align_t);
 
 static void* any_data(AnyRecord* a) { return (char*)a + any_offset; }
 

@@ -18,13 +18,13 @@ struct AnyRecord;
 struct ObjectTable {
   size_t record_size;
   int grow_step;
-  int capacity;                         // numbered slots
-  std::vector<unsigned char> slots;     // capacity * record_size bytes, zero-filled
-  AnyRecord* newest;                    // any-records, newest first
+  int capacity;                     // numbered slots
+  std::vector<unsigned char> slots; // capacity * record_size bytes, zero-filled
+  AnyRecord* newest;                // any-records, newest first
   AnyRecord* oldest;
   std::unordered_map<int, AnyRecord*> any_index;
-  int next_any;                         // the next any-number to try
-  void (*free_op)(int number);          // frees the object under a number
+  int next_any;                // the next any-number to try
+  void (*free_op)(int number); // frees the object under a number
 };
 
 // Prepares a table of grow_step zero-filled slots.

@@ -8,10 +8,10 @@ struct SpriteTexture;
 struct SpriteRecord {
   SpriteTexture* texture; // null: the slot is free
   int width, height;
-  int depth;              // 16 or 32, bits per pixel of the texture
-  int mode;               // creation flags, always 0 here
+  int depth; // 16 or 32, bits per pixel of the texture
+  int mode;  // creation flags, always 0 here
   int buffer_width, buffer_height;
-  float corner_uv[4][2];  // top-left, top-right, bottom-left, bottom-right
+  float corner_uv[4][2]; // top-left, top-right, bottom-left, bottom-right
 };
 
 // The sprite's size in pixels; 0 when there is no sprite n.

@@ -8,11 +8,11 @@
 enum DeviceState { KEYBOARD_CLOSED = 0, KEYBOARD_OPENED = 1, KEYBOARD_ACQUIRED = 2 };
 
 struct KeyboardState {
-  uint8_t snapshot[256];     // bit 7: down at the last read
+  uint8_t snapshot[256];      // bit 7: down at the last read
   uint8_t release_latch[256]; // 1: seen down by key_released, release not yet reported
   int device_state;
-  int init_requested;        // keyboard_shutdown only works after an init
-  int input_users;           // open requests on the shared input system
+  int init_requested; // keyboard_shutdown only works after an init
+  int input_users;    // open requests on the shared input system
 };
 static KeyboardState kb;
 

@@ -31,10 +31,12 @@ struct ItemList {
   }
   std::vector<int> orders() {
     std::vector<int> out;
-    for (Item* it = (Item*)list_first(&list); it; it = (Item*)list_next(it)) out.push_back(it->order);
+    for (Item* it = (Item*)list_first(&list); it; it = (Item*)list_next(it))
+      out.push_back(it->order);
     // The links must agree both ways.
     std::vector<int> back;
-    for (Item* it = (Item*)list_last(&list); it; it = (Item*)list_prev(it)) back.insert(back.begin(), it->order);
+    for (Item* it = (Item*)list_last(&list); it; it = (Item*)list_prev(it))
+      back.insert(back.begin(), it->order);
     EXPECT_EQ(out, back);
     return out;
   }
@@ -114,8 +116,7 @@ TEST(Sort, LongListMatchesAStableReference) {
     l.add(d);
     ref.push_back({d, i});
   }
-  std::stable_sort(ref.begin(), ref.end(),
-                   [](auto& a, auto& b) { return a.first < b.first; });
+  std::stable_sort(ref.begin(), ref.end(), [](auto& a, auto& b) { return a.first < b.first; });
   list_sort(&l.list, 0, offsetof(Item, depth), SORT_FLOAT);
   std::vector<int> expected;
   for (auto& p : ref) expected.push_back(p.second);
@@ -139,7 +140,8 @@ TEST(Sort, OtherKeyTypes) {
   list_sort(&l.list, 0, offsetof(Item, big), SORT_INT64);
   EXPECT_EQ(l.orders(), (std::vector<int>{1, 3, 0, 2}));
   int i = 0;
-  for (Item* it = (Item*)list_first(&l.list); it; it = (Item*)list_next(it)) it->small = (int8_t)(i++ % 2 ? -3 : 3);
+  for (Item* it = (Item*)list_first(&l.list); it; it = (Item*)list_next(it))
+    it->small = (int8_t)(i++ % 2 ? -3 : 3);
   list_sort(&l.list, 0, offsetof(Item, small), SORT_INT8);
   EXPECT_EQ(l.orders(), (std::vector<int>{3, 2, 1, 0}));
   list_sort(&l.list, 0, offsetof(Item, small), 99); // unknown type: nothing moves

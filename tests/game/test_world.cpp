@@ -19,7 +19,8 @@ struct WorldTest : ::testing::Test {
 
 // Creation index of an entity, from its unique start position and kind.
 int creation_index(const Entity* e) {
-  const float xs[] = {100, 1580, 2480, 3600, 3550, 3550, 4020, 3100, 0, 4830, 4800, 5100, 5618, 5600, 6100};
+  const float xs[] = {100, 1580, 2480, 3600, 3550, 3550, 4020, 3100,
+                      0,   4830, 4800, 5100, 5618, 5600, 6100};
   for (int i = 0; i < 15; i++) {
     if (e->x != xs[i]) continue;
     if (i == 4 || i == 5) return e->depth < 0 ? 4 : 5; // both trees stand at 3550
@@ -33,7 +34,8 @@ TEST_F(WorldTest, EntitiesAreInDrawingOrder) {
   std::vector<int> order;
   for (Entity* e : entities()) order.push_back(creation_index(e));
   EXPECT_EQ(order, (std::vector<int>{1, 4, 6, 10, 13, 3, 8, 12, 14, 0, 9, 5, 2, 7, 11}));
-  for (size_t i = 1; i < order.size(); i++) EXPECT_LE(entities()[i - 1]->depth, entities()[i]->depth);
+  for (size_t i = 1; i < order.size(); i++)
+    EXPECT_LE(entities()[i - 1]->depth, entities()[i]->depth);
 }
 
 TEST_F(WorldTest, SevenDiscoveriesInOrder) {
@@ -55,8 +57,8 @@ TEST_F(WorldTest, ReferencesFormThePuzzleChain) {
   EXPECT_EQ(game.player, by_index[0]);
   EXPECT_EQ(game.monster, by_index[12]);
   EXPECT_EQ(game.girl, by_index[14]);
-  EXPECT_EQ(by_index[5]->linked, by_index[4]); // standing tree shows the fallen one
-  EXPECT_EQ(by_index[4]->linked, by_index[3]); // fallen tree shows the twigs
+  EXPECT_EQ(by_index[5]->linked, by_index[4]);   // standing tree shows the fallen one
+  EXPECT_EQ(by_index[4]->linked, by_index[3]);   // fallen tree shows the twigs
   EXPECT_EQ(by_index[9]->revealed, by_index[8]); // the man drops the glass
   EXPECT_EQ(by_index[13]->linked, by_index[12]); // the frozen animal releases the monster
   EXPECT_EQ(by_index[3]->discovery->id, 2);

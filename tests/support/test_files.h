@@ -24,7 +24,8 @@ struct ScratchDir {
 };
 
 inline void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  std::ofstream(path, std::ios::binary)
+      .write((const char*)bytes.data(), (std::streamsize)bytes.size());
 }
 
 inline void write_file(const std::string& path, const std::string& text) {

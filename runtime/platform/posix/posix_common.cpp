@@ -14,8 +14,7 @@ uint32_t posix_monotonic_ms() {
 
 void posix_sleep_ms(uint32_t ms) {
   timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 void posix_local_time(PlatLocalTime* out) {
