@@ -21,7 +21,10 @@ struct NullCoreState {
 NullCoreState core;
 } // namespace
 
-void null_reset() { core = NullCoreState(); }
+void null_reset() {
+  core = NullCoreState();
+  null_audio_present(0);
+}
 void null_clock_set(uint32_t ms) { core.clock = ms; }
 void null_keyboard_script(NullKeyboardScript script) { core.script = std::move(script); }
 void null_key_set(int scancode, int down) { core.keys[scancode & 255] = down ? 0x80 : 0; }

@@ -34,3 +34,8 @@ void null_local_time_set(const PlatLocalTime* time);
 
 // Title and text of the message boxes shown so far, one "title: text" line each.
 const std::string& null_messages();
+
+// 1: a sound device that plays nothing but keeps its buffers' state (default 0: none).
+void null_audio_present(int present);
+// Successful plays so far, over all buffers.
+int null_audio_plays();
