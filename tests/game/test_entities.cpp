@@ -194,16 +194,6 @@ TEST_F(ObjectTest, TheMonstersKnockbackCarriesThePlayer150Units) {
   EXPECT_NEAR(at(E_MONSTER)->knockback / 0.6f, 150.0f, 0.1f);
 }
 
-TEST_F(ObjectTest, ThePlayerGettingPastAChaserMakesItLeapBack) {
-  Entity* man = at(E_MAN);
-  chaser_at_the_player(this, man);
-  player()->x = man->x + 10.0f;
-  step({});
-  EXPECT_EQ(man->airborne, 1);
-  EXPECT_FLOAT_EQ(man->vx, 7.0f);
-  EXPECT_GE(man->vy, 15.0f - 1.5f);
-}
-
 TEST_F(ObjectTest, TheMansDefeatReleasesTheGlassWhichCannotBeCollectedInTheAir) {
   fill_frame_table();
   Entity* man = at(E_MAN);

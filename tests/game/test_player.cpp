@@ -61,24 +61,6 @@ TEST_F(PlayerTest, WalksFiveOnTheGroundSixInTheAirAndRightWinsOverLeft) {
   EXPECT_FLOAT_EQ(player()->x - x, -6.0f);
 }
 
-TEST_F(PlayerTest, FramesOfWalkingCrouchingAndStanding) {
-  stand_right_edge_at(400.0f);
-  std::vector<int> frames;
-  for (int i = 0; i < 21; i++) {
-    step({KEY_RIGHT});
-    frames.push_back(trunc_int(player()->phase));
-  }
-  // Frames 0 and 1 alternate every 10 steps of 0.1 (give or take the float sum).
-  EXPECT_EQ(frames[8], 0);
-  EXPECT_EQ(frames[10], 1);
-  EXPECT_EQ(frames[18], 1);
-  EXPECT_EQ(frames[20], 0);
-  step({KEY_DOWN});
-  EXPECT_FLOAT_EQ(player()->phase, 2.0f);
-  step({});
-  EXPECT_FLOAT_EQ(player()->phase, 0.0f);
-}
-
 TEST_F(PlayerTest, LeftLimitAndCameraStayInsideTheWorld) {
   stand_right_edge_at(40.0f);
   steps(10, {KEY_LEFT});
