@@ -2,8 +2,10 @@
 
 #include "game/game_state.h"
 #include "game/screen_modes.h"
+#include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/input_sound/keyboard.h"
+#include "runtime/input_sound/sound.h"
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {}
@@ -18,6 +20,8 @@ void game_startup() {
   game.flash = -1;
   game.sound_ok = 0;
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
+  game.sound_ok = sound_init();
+  if (game.sound_ok) load_sounds();
   build_world();
   game.screen_active = 1;
 }
