@@ -4,11 +4,17 @@
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 
 // Each runtime module's start-up step, in the runtime's order.
-static void startup_runtime() {}
+static void startup_runtime() {
+  codec_registry_init();
+  image_init();
+  bmp_decoder_register();
+}
 
 void game_startup() {
   game_state_reset();
@@ -19,6 +25,8 @@ void game_startup() {
   game.ending = 0;
   game.flash = -1;
   game.sound_ok = 0;
+  png_encoder_register();
+  png_decoder_register();
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   game.sound_ok = sound_init();
   if (game.sound_ok) load_sounds();

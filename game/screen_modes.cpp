@@ -2,6 +2,7 @@
 
 #include "runtime/core/clock_random.h"
 #include "runtime/display/window.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 #include "runtime/platform/plat_core.h"
@@ -9,6 +10,8 @@
 void shutdown_runtime() {
   sound_shutdown();
   keyboard_shutdown();
+  image_shutdown();
+  image_alpha_unload();
 }
 
 void fatal_error(const std::string& message) {
