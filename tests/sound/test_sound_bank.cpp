@@ -67,6 +67,15 @@ TEST_F(SoundBank, MissingFilesLeaveTheirNumbersEmptyButSoundTenFallsBack) {
   EXPECT_EQ(null_audio_buffers(), 10);
 }
 
+TEST_F(SoundBank, TheGamesOwnFilesAllLoad) {
+  std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(QUILL_DATA_DIR);
+  ASSERT_TRUE(sound_init());
+  load_sounds();
+  std::filesystem::current_path(old);
+  for (int n = 0; n <= 10; n++) EXPECT_TRUE(sound_is_valid(n)) << bank_files[n];
+}
+
 // The volumes the exit's fade sets on sounds 2 and 10, in order.
 std::vector<int> fade_volumes() {
   std::vector<int> volumes;
