@@ -40,9 +40,8 @@ static void world_step() {
   if (game.shake > 0) game.shake--;
 }
 
-// The ground panels under the camera, opaque; a one-frame flash or the ending's
-// black replaces them.
-static void draw_background() {
+// Panels are drawn opaque; everything on them keyed.
+void draw_background() {
   if (game.ending) {
     screen_clear(0);
   } else if (game.flash == -1) {
@@ -58,7 +57,7 @@ static void draw_background() {
   }
 }
 
-static void draw_entity(const Entity* e) {
+void draw_entity(const Entity* e) {
   int dx, dy;
   if (e->steady) {
     dx = -game.shake_x;

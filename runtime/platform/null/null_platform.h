@@ -49,8 +49,9 @@ void null_display_present(int present);
 void null_display_set(int width, int height, int format, int refresh_rate);
 // Back to one desktop and no windows or events (part of null_reset).
 void null_display_reset();
-// 0: the window system refuses new windows.
-void null_windows_allowed(int allowed);
+// How many more top-level windows the window system makes before it refuses
+// (-1, the default: any number).
+void null_windows_allowed(int count);
 
 // A window's state as the window system sees it.
 const char* null_window_title(PlatWindow* w);

@@ -25,7 +25,7 @@ struct NullWindowState {
   int display_present = 1;
   int display_users = 0;
   PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60};
-  int windows_allowed = 1;
+  int windows_allowed = -1; // top-level windows still to be made, -1 any number
   int focused = 1;
   std::vector<PlatWindow*> windows; // top-level, in the order shown (foreground last)
   std::deque<PlatEvent> events;
@@ -61,7 +61,7 @@ void null_display_set(int width, int height, int format, int refresh_rate) {
   nw.desktop = {width, height, format, refresh_rate};
 }
 void null_display_reset() { nw = NullWindowState(); }
-void null_windows_allowed(int allowed) { nw.windows_allowed = allowed; }
+void null_windows_allowed(int count) { nw.windows_allowed = count; }
 
 void null_set_focus(int focused) {
   if (focused == nw.focused) return;
@@ -104,6 +104,7 @@ int plat_display_mode_count() { return nw.display_present ? 1 : 0; }
 
 PlatWindow* plat_window_create(int x, int y, int width, int height, const char* title, int flags) {
   if (!nw.display_present || !nw.windows_allowed || width < 0 || height < 0) return nullptr;
+  if (nw.windows_allowed > 0) nw.windows_allowed--;
   PlatWindow* w = new PlatWindow{};
   if (x == PLAT_POS_DEFAULT) x = 0;
   if (y == PLAT_POS_DEFAULT) y = 0;
@@ -121,7 +122,7 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
 }
 
 PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height) {
-  if (!parent || parent->parent || !nw.windows_allowed) return nullptr;
+  if (!parent || parent->parent) return nullptr;
   PlatWindow* w = new PlatWindow{};
   w->parent = parent;
   w->rect = {x, y, width, height};
