@@ -2,17 +2,24 @@
 
 #include "game/game_state.h"
 #include "game/screen_modes.h"
+#include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/strings.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
 #include "runtime/display/window.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
+#include "runtime/input_sound/sound.h"
 
 #include <algorithm>
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {
+  codec_registry_init();
+  image_init();
+  bmp_decoder_register();
   event_queue_init();
   window_library_init();
 }
@@ -26,10 +33,14 @@ void game_startup() {
   game.ending = 0;
   game.flash = -1;
   game.sound_ok = 0;
+  png_encoder_register();
+  png_decoder_register();
   if (!display_init()) fatal_error("Screen fail :(");
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   if (!open_game_screen(game.windowed))
     fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");
+  game.sound_ok = sound_init();
+  if (game.sound_ok) load_sounds();
   build_world();
   game.screen_active = 1;
 }

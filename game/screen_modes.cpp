@@ -1,8 +1,10 @@
 #include "game/screen_modes.h"
 
 #include "game/game_state.h"
+#include "runtime/core/clock_random.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/window.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 #include "runtime/platform/plat_core.h"
@@ -53,6 +55,8 @@ void shutdown_runtime() {
   sound_shutdown();
   keyboard_shutdown();
   display_shutdown();
+  image_shutdown();
+  image_alpha_unload();
 }
 
 void fatal_error(const std::string& message) {
@@ -60,6 +64,12 @@ void fatal_error(const std::string& message) {
   // The box must not appear behind a full screen or inside a dead window.
   close_game_screen();
   if (!text.empty()) message_box("Quillmoor - Error", text.c_str(), 16);
+  // Sounds 2 and 10 fade over about a second; without them this is only the wait.
+  for (int v = 20; v >= 0; v--) {
+    sound_set_volume(2, v * 5);
+    sound_set_volume(10, v * 5);
+    delay_ms(50);
+  }
   shutdown_runtime();
   plat_exit(0);
 }

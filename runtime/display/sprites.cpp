@@ -1,9 +1,13 @@
 #include "runtime/display/sprites.h"
 
 #include "runtime/display/screen.h"
+#include "runtime/image/codecs.h"
+#include "runtime/platform/plat_core.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 struct SpriteState {
   ObjectTable table;      // SpriteRecords, freed by sprite_free
@@ -201,6 +205,112 @@ int sprite_grab(int n, int x, int y, int width, int height) {
     return 0;
   }
   texture_set_key(s->texture, sprites.default_key_colour);
+  return result;
+}
+
+// No picture of the game comes near this; a bigger file is not read at all.
+static const size_t max_image_file_bytes = 64u << 20;
+
+int sprite_load(int n, const char* file_name) {
+  std::vector<uint8_t> bytes;
+  if (!plat_read_file(file_name, &bytes, max_image_file_bytes)) return 0;
+  return sprite_decode(n, bytes.data(), bytes.size(), 0);
+}
+
+// One decoded row (blue, green, red, and alpha at 32 bits) into a texture row.
+static void texture_row(uint8_t* dst, const uint8_t* src, int width, int src_bytes, int kind) {
+  for (int i = 0; i < width; i++, src += src_bytes) {
+    uint32_t b = src[0], g = src[1], r = src[2];
+    if (kind == SPRITE_32_BIT) {
+      uint32_t p = b | g << 8 | r << 16; // alpha 0 until the key colour sets it
+      std::memcpy(dst + 4 * i, &p, 4);
+    } else {
+      uint16_t p = (uint16_t)(((r & 0xF8) << 7) + ((g & 0xF8) << 2) + (b >> 3));
+      std::memcpy(dst + 2 * i, &p, 2);
+    }
+  }
+}
+
+int sprite_decode(int n, const void* data, size_t length, int mode) {
+  if (!sprites.table_ready) return 0;
+  int number;
+  // The number is taken first, so a sprite already under it is gone even if this fails.
+  SpriteRecord* s = (SpriteRecord*)object_table_allocate(&sprites.table, n, &number);
+  if (!s) return 0;
+  DecodeInfo info;
+  if (!data || !decode_open_memory(data, length, &info)) {
+    object_table_release(&sprites.table, number);
+    return 0;
+  }
+  // A damaged header must not ask for gigabytes; no texture could take it anyway.
+  if (info.width < 1 || info.height < 1 || info.width > SURFACE_MAX_SIDE ||
+      info.height > SURFACE_MAX_SIDE) {
+    decode_close();
+    object_table_release(&sprites.table, number);
+    return 0;
+  }
+  int src_bytes = info.depth == 32 ? 4 : 3;
+  int row = info.depth == 32 ? info.width * 4 : info.width * 3 + (info.width & 3);
+  uint8_t* rows = new (std::nothrow) uint8_t[(size_t)(info.height + 1) * (size_t)row];
+  if (!rows) {
+    decode_close();
+    object_table_release(&sprites.table, number);
+    return 0;
+  }
+  // Rows a damaged file left unwritten would show as stale memory.
+  SpriteTexture* t = nullptr;
+  if (decode_rows(rows, row, 0))
+    t = sprite_setup(s, info.width, info.height, screen_depth_bits() <= 16 ? 16 : 32, mode);
+  int pitch;
+  uint8_t* texels = t ? texture_lock(t, 0, &pitch) : nullptr;
+  if (!texels) {
+    delete[] rows;
+    if (t) texture_free(t);
+    object_table_release(&sprites.table, number);
+    return 0;
+  }
+  for (int y = 0; y < info.height; y++)
+    texture_row(texels + (size_t)y * pitch, rows + (size_t)y * row, info.width, src_bytes, t->kind);
+  texture_unlock(t);
+  delete[] rows;
+  texture_set_key(t, sprites.default_key_colour);
+  return created(n, number);
+}
+
+int sprite_save(int n, const char* file_name) {
+  SpriteRecord* s = sprite_lookup(n);
+  if (!file_name || !s) return 0;
+  SpriteTexture* t = s->texture;
+  int w = s->width, h = s->height;
+  int row = (w * 3 + 3) & ~3;
+  uint8_t* rows = new (std::nothrow) uint8_t[(size_t)(row + 1) * (size_t)h]();
+  if (!rows) return 0;
+  int pitch;
+  const uint8_t* texels = texture_lock(t, 1, &pitch);
+  if (!texels) {
+    delete[] rows;
+    return 0;
+  }
+  // Bottom row first, as a bitmap file stores it; padding bytes stay 0.
+  for (int y = 0; y < h; y++) {
+    const uint8_t* src = texels + (size_t)(h - 1 - y) * pitch;
+    uint8_t* dst = rows + (size_t)y * row;
+    for (int i = 0; i < w; i++, dst += 3) {
+      if (t->kind == SPRITE_32_BIT) {
+        std::memcpy(dst, src + 4 * i, 3);
+      } else {
+        uint16_t p;
+        std::memcpy(&p, src + 2 * i, 2);
+        dst[0] = (uint8_t)((p & 31) << 3);
+        dst[1] = (uint8_t)(((p >> 5) & 31) << 3);
+        dst[2] = (uint8_t)(((p >> 10) & 31) << 3);
+      }
+    }
+  }
+  texture_unlock(t);
+  // Options 7: the quantizer's usual set, no dithering (24 bits never needs it).
+  int result = encode_rows(file_name, rows, IMAGE_FORMAT_BMP, w, h, row, 24, ROWS_BOTTOM_UP, 7, 24);
+  delete[] rows;
   return result;
 }
 
