@@ -1,5 +1,7 @@
 // Sprites on the null platform's device, pixel for pixel.
+#include "runtime/image/codecs.h"
 #include "tests/display/null_screen.h"
+#include "tests/support/test_files.h"
 
 namespace {
 struct Sprites : NullDisplay {
@@ -161,4 +163,126 @@ TEST_F(Sprites, NothingIsDrawnWhileTheDeviceIsLost) {
   sprite_draw_keyed(n, 0, 0);
   screen_clear(0);
   EXPECT_EQ(pixel(0, 0), grey);
+}
+
+// ---- Sprites from files and back ----
+
+namespace {
+void put_u32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = (uint8_t)(v >> (8 * i));
+}
+
+// A 24-bit BMP file of w x h pixels, pixel (i, j) of colour rgb(i, j) (0xRRGGBB).
+template <typename F> std::vector<uint8_t> bmp24(int w, int h, F rgb) {
+  size_t row = ((size_t)w * 3 + 3) & ~(size_t)3;
+  std::vector<uint8_t> b(54 + row * h, 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  put_u32(b, 2, (uint32_t)b.size());
+  put_u32(b, 10, 54);
+  put_u32(b, 14, 40);
+  put_u32(b, 18, (uint32_t)w);
+  put_u32(b, 22, (uint32_t)h);
+  b[26] = 1;
+  b[28] = 24;
+  for (int j = 0; j < h; j++)
+    for (int i = 0; i < w; i++) {
+      uint32_t c = rgb(i, j);
+      uint8_t* p = &b[54 + (size_t)(h - 1 - j) * row + (size_t)i * 3];
+      p[0] = (uint8_t)c;
+      p[1] = (uint8_t)(c >> 8);
+      p[2] = (uint8_t)(c >> 16);
+    }
+  return b;
+}
+
+struct SpriteFiles : Sprites {
+  ScratchDir dir;
+  void SetUp() override {
+    Sprites::SetUp();
+    codec_registry_init();
+    bmp_decoder_register();
+  }
+};
+} // namespace
+
+TEST_F(SpriteFiles, LoadedPixelsLandWhereTheyBelong) {
+  std::string path = dir / "picture.bmp";
+  write_file(path, bmp24(3, 2, [](int i, int j) { return j ? 0x000040u * (i + 1) : magenta; }));
+  int n = sprite_load(-1, path.c_str());
+  ASSERT_LT(n, -1); // an any-number
+  EXPECT_EQ(sprite_width(n), 3);
+  EXPECT_EQ(sprite_height(n), 2);
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 5, 7);
+  EXPECT_EQ(pixel(5, 7), grey);
+  EXPECT_EQ(pixel(5, 8), 0x000040u);
+  EXPECT_EQ(pixel(7, 8), 0x0000C0u);
+  EXPECT_NE(sprite_load(9, path.c_str()), 0); // a slot number: just nonzero
+  EXPECT_EQ(sprite_width(9), 3);
+}
+
+TEST_F(SpriteFiles, AMissingFileKeepsTheSpriteAFileNoDecoderTakesFreesIt) {
+  std::string path = dir / "picture.bmp", text = dir / "notes.txt";
+  write_file(path, bmp24(4, 4, column_colour));
+  write_file(text, std::string("not a picture"));
+  ASSERT_NE(sprite_load(5, path.c_str()), 0);
+  EXPECT_EQ(sprite_load(5, (dir / "missing.bmp").c_str()), 0);
+  EXPECT_EQ(sprite_width(5), 4);
+  EXPECT_EQ(sprite_load(5, text.c_str()), 0);
+  EXPECT_EQ(sprite_width(5), 0);
+  EXPECT_EQ(sprite_load(-1, dir.path.c_str()), 0); // a folder
+}
+
+TEST_F(SpriteFiles, DamagedPicturesGiveNothing) {
+  std::vector<uint8_t> huge = bmp24(2, 2, column_colour);
+  put_u32(huge, 18, 0x7FFFFFFF); // a width no texture can have
+  EXPECT_EQ(sprite_decode(-1, huge.data(), huge.size(), 0), 0);
+  std::vector<uint8_t> cut = bmp24(64, 64, column_colour);
+  cut.resize(200); // rows missing
+  ASSERT_NE(sprite_grab(3, 0, 0, 2, 2), 0);
+  EXPECT_EQ(sprite_decode(3, cut.data(), cut.size(), 0), 0);
+  EXPECT_EQ(sprite_width(3), 0);
+  EXPECT_EQ(sprite_decode(-1, nullptr, 0, 0), 0);
+}
+
+TEST_F(SpriteFiles, SixteenBitScreensKeyOnTheTopFiveBitsOfDecodedColours) {
+  ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+  std::vector<uint8_t> bmp = bmp24(2, 1, [](int i, int) { return i ? 0x00FF00u : 0xFA05FAu; });
+  int n = sprite_decode(-1, bmp.data(), bmp.size(), 0);
+  ASSERT_NE(n, 0);
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(pixel(0, 0), pixel(5, 5));
+  EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+}
+
+TEST_F(SpriteFiles, SavedRowsArePaddedAndBottomRowFirst) {
+  const uint32_t top[3] = {0x010203, 0x040506, 0x070809};
+  int n = make_sprite(3, 2, [&](int i, int j) { return j ? 0xFFFFFFu : top[i]; });
+  std::string path = dir / "saved.bmp";
+  ASSERT_NE(sprite_save(n, path.c_str()), 0);
+  std::vector<uint8_t> file = read_file(path);
+  ASSERT_EQ(file.size(), 54u + 12u * 2u);
+  const uint8_t bottom_row[12] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0};
+  const uint8_t top_row[12] = {3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(&file[54], bottom_row, 12), 0);
+  EXPECT_EQ(std::memcmp(&file[66], top_row, 12), 0);
+  EXPECT_EQ(sprite_save(n, nullptr), 0);
+  EXPECT_EQ(sprite_save(12345, path.c_str()), 0);
+  EXPECT_EQ(sprite_save(n, (dir / "no/such/folder/x.bmp").c_str()), 0);
+}
+
+TEST_F(SpriteFiles, AScreenshotIsA640x480BitmapOfTheScreen) {
+  screen_clear(0x0000FF);
+  put(0, 479, 0x00FF00);
+  int n = sprite_grab(-1, 0, 0, 640, 480);
+  std::string path = dir / "screen.bmp";
+  ASSERT_NE(sprite_save(n, path.c_str()), 0);
+  std::vector<uint8_t> file = read_file(path);
+  ASSERT_EQ(file.size(), 921654u);
+  EXPECT_EQ(file[54 + 1], 255);     // bottom-left pixel first: green
+  EXPECT_EQ(file[54 + 3 + 2], 255); // then red
 }
