@@ -88,7 +88,7 @@ void draw_entity(const Entity* e) {
     if (!frames[f]) return;
     // Followers face the player: frames 0-1 look right, 2-3 left.
     if (e->follow_state)
-      sprite = frames[f % 2 + (e->x > game.player->x ? 2 : 0)];
+      sprite = frames[f % 2 + (game.player && e->x > game.player->x ? 2 : 0)];
     else
       sprite = frames[f];
   }
@@ -111,6 +111,7 @@ void game_frame() {
     if (!game.ending)
       for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
         if (e->health >= 0) draw_entity(e);
+    // Captions go over everything, just before the flip.
     screen_flip();
     if (key_down(KEY_ESCAPE)) game.quit_requested = 1;
   } else if (!game.windowed) {

@@ -127,4 +127,15 @@ TEST_F(RealWindow, KeysReachTheSnapshotWithTheirScancodes) {
     command_output(std::string("xdotool keyup ") + k.key);
     EXPECT_TRUE(settle([] { return key_down(-1) == 0; }));
   }
+
+  // A full screen lives on the base window, which then owns the keyboard.
+  ASSERT_TRUE(screen_open_full(640, 480, 32, "full screen test"));
+  std::string full = find_window("full screen test");
+  ASSERT_FALSE(full.empty());
+  command_output("xdotool windowfocus --sync " + full + " keydown space");
+  EXPECT_TRUE(settle([] { return screen_flip() && key_down(57) != 0; }));
+  command_output("xdotool keyup space");
+  EXPECT_TRUE(settle([] { return key_down(-1) == 0; }));
+  screen_close();
+  EXPECT_EQ(command_output("xwininfo -id " + full + " | grep -c IsViewable"), "0");
 }
