@@ -120,8 +120,3 @@ TEST_F(Windows, EndingTheLibraryDropsEverything) {
   event_queue_init();
   window_library_init();
 }
-
-TEST_F(Windows, MessageBoxWithoutADisplayReachesTheTester) {
-  EXPECT_EQ(message_box("Quillmoor - Error", "Screen fail :(", 16), 1);
-  EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
-}
