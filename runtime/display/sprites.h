@@ -48,6 +48,7 @@ int sprite_grab(int n, int x, int y, int width, int height);
 int sprite_save(int n, const char* file_name);
 // Frees sprite n; nothing happens when there is none.
 void sprite_free(int n);
+// Frees every sprite (the screen closing or failing to open).
 void sprite_free_all();
 // The sprite's size in pixels; 0 when there is no sprite n.
 int sprite_width(int n);

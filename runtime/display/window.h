@@ -51,6 +51,7 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
 PlatWindow* window_handle(int n);
 // Destroys window n; nothing happens when there is none.
 void window_close(int n);
+// Destroys every window, in table order.
 void window_close_all();
 
 // The next event code (one window-system event handled per call); 0 when nothing

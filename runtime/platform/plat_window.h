@@ -21,6 +21,7 @@ struct PlatDesktop {
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.
 int plat_display_open();
+// Gives one plat_display_open back.
 void plat_display_close();
 // The desktop's current mode; 0 when there is no display.
 int plat_display_desktop(PlatDesktop* out);
@@ -45,6 +46,7 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
 PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height);
 // Destroys a window or child area (a window's child areas must go first).
 void plat_window_destroy(PlatWindow* w);
+// Changes the title a window shows.
 void plat_window_set_title(PlatWindow* w, const char* title);
 // Moves and sizes a window's client area, or a child area within its parent.
 void plat_window_place(PlatWindow* w, int x, int y, int width, int height);

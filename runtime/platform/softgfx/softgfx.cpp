@@ -420,4 +420,3 @@ uint32_t gfx_device_render_state(GfxDevice* d, int state) {
 }
 int gfx_device_presents(GfxDevice* d) { return d->presents; }
 const GfxPresentParams* gfx_device_params(GfxDevice* d) { return &d->params; }
-int gfx_device_behaviour(GfxDevice* d) { return d->behaviour; }

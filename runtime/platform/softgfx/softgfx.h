@@ -81,6 +81,7 @@ struct GfxRect {
 
 // The system object over the display; null when there is no display.
 GfxSystem* gfx_create();
+// Releases the system object; null is ignored.
 void gfx_release(GfxSystem* g);
 // How many display modes the adapter has in a back-buffer format; 0 if none.
 int gfx_adapter_mode_count(GfxSystem* g, int format);
@@ -88,15 +89,18 @@ int gfx_adapter_mode_count(GfxSystem* g, int format);
 int gfx_adapter_display_mode(GfxSystem* g, GfxDisplayMode* mode);
 // GFX_OK when format can be a full-screen (windowed 0) or windowed back buffer.
 int gfx_check_device_type(GfxSystem* g, int display_format, int back_buffer_format, int windowed);
+// What devices can do (no hardware vertex processing, the largest texture).
 int gfx_device_caps(GfxSystem* g, GfxCaps* caps);
 
 // A device presenting into params->device_window, its back buffer black and its
 // states at their defaults; null on bad parameters or no memory.
 GfxDevice* gfx_device_create(GfxSystem* g, PlatWindow* focus_window, int behaviour,
                              const GfxPresentParams* params);
+// Frees the device and its back buffer; textures and surfaces are freed by their owners.
 void gfx_device_release(GfxDevice* d);
 // The back buffer, counted as a reference until gfx_back_buffer_release.
 Surface* gfx_device_back_buffer(GfxDevice* d);
+// Gives a back-buffer reference back.
 void gfx_back_buffer_release(GfxDevice* d);
 
 // GFX_OK, or the device's trouble: GFX_DEVICELOST, GFX_DEVICENOTRESET, GFX_DRIVERINTERNALERROR.
@@ -110,8 +114,12 @@ int gfx_present(GfxDevice* d, const GfxRect* src, const GfxRect* dst);
 
 // Fills the back buffer with 0x00RRGGBB; nothing happens while the device is in trouble.
 int gfx_clear(GfxDevice* d, uint32_t rgb);
+// Opens the scene draws need: GFX_INVALIDCALL when one is open, GFX_DEVICELOST in trouble.
 int gfx_begin_scene(GfxDevice* d);
+// Closes the scene; GFX_INVALIDCALL when none is open.
 int gfx_end_scene(GfxDevice* d);
+// State setters, kept until changed or reset; stage and sampler 0 only (else GFX_INVALIDCALL).
+// Draws read the blend states and the vertex format; filtering is always point sampling.
 int gfx_set_render_state(GfxDevice* d, int state, uint32_t value);
 int gfx_set_fvf(GfxDevice* d, uint32_t fvf);
 int gfx_set_texture_stage_state(GfxDevice* d, int stage, int type, uint32_t value);
@@ -128,20 +136,26 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
 // resets. Null when the format or size is refused or memory runs out.
 GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, int usage,
                                int format, int pool);
+// The texture's pixels, to lock like any surface.
 Surface* gfx_texture_level(GfxTexture* t);
+// Frees a texture; null is ignored.
 void gfx_texture_release(GfxTexture* t);
 // A plain surface in system memory (for device contexts of textures).
+// Null for another pool, a refused size or format, or no memory.
 Surface* gfx_surface_create(GfxDevice* d, int width, int height, int format, int pool);
+// Frees a surface made by gfx_surface_create; null is ignored.
 void gfx_surface_release(Surface* s);
 
 // The whole surface's pixels and row pitch; null while locked or while a device
 // context is out.
 uint8_t* gfx_surface_lock(Surface* s, int* pitch, int flags);
+// GFX_INVALIDCALL when the surface is not locked.
 int gfx_surface_unlock(Surface* s);
 // A device context on a 32-bit X8R8G8B8 or 16-bit R5G6B5/X1R5G5B5 surface: the
 // surface itself, for surface_copy and the 2D drawing. Null while locked, while
 // another is out, or for other formats.
 Surface* gfx_surface_get_dc(Surface* s);
+// GFX_INVALIDCALL when no device context is out.
 int gfx_surface_release_dc(Surface* s);
 
 // Test controls: put the device into a condition (GFX_DEVICELOST,
@@ -150,8 +164,9 @@ int gfx_surface_release_dc(Surface* s);
 void gfx_device_simulate(GfxDevice* d, int condition, int checks_until_ready);
 // Render states and vertex formats sent so far (set_render_state, set_fvf).
 int gfx_device_state_sends(GfxDevice* d);
+// A render state's current value.
 uint32_t gfx_device_render_state(GfxDevice* d, int state);
 // Successful presents so far.
 int gfx_device_presents(GfxDevice* d);
+// The presentation parameters the device runs with.
 const GfxPresentParams* gfx_device_params(GfxDevice* d);
-int gfx_device_behaviour(GfxDevice* d);
