@@ -71,21 +71,21 @@ int load_scaled_sprite(const std::string& name, int reload) {
 }
 
 int load_sprites(int reload) {
+  // 0 means no image here, never image slot 0, which is not ours to touch.
   int land = image_load(-1, ".\\see\\urth.png");
-  game.world_width = (float)image_width(land) * 4.0f;
+  game.world_width = land ? (float)image_width(land) * 4.0f : 0.0f;
   game.panel_count = round_half_even(game.world_width / 640.0);
   game.panels.assign((size_t)game.panel_count, 0);
-  int height = image_height(land);
   for (int i = 0; i < game.panel_count; i++) {
-    int slice = image_copy(land, -1, 640 * i / 4, 0, 160, height);
-    // A slice that cannot be made or saved leaves its panel empty rather than
+    int slice = image_copy(land, -1, 640 * i / 4, 0, 160, image_height(land));
+    if (!slice) continue;
+    // A slice that cannot be scaled or saved leaves its panel empty rather than
     // showing the scratch file of the panel before it.
-    if (slice && image_resize(slice, 640, 480, 1) &&
-        image_save(slice, PANEL_FILE, IMAGE_FORMAT_PNG))
+    if (image_resize(slice, 640, 480, 1) && image_save(slice, PANEL_FILE, IMAGE_FORMAT_PNG))
       game.panels[(size_t)i] = sprite_load(-1, PANEL_FILE);
     image_free(slice);
   }
-  image_free(land);
+  if (land) image_free(land);
 
   for (int kind = 0; kind < KIND_COUNT; kind++)
     for (int frame = 0; frame < 4; frame++) {
