@@ -3,6 +3,7 @@
 //
 //   seed 20101221
 //   hash 9f3c55e2a1b0d477
+//   frames 1900
 //   0-119 Right
 //   120 Right Space
 //
@@ -34,7 +35,7 @@ using KeySet = uint32_t;
 struct Track {
   uint32_t seed = 0;
   uint64_t hash = 0;
-  std::vector<KeySet> frames; // keys held in frame i
+  std::vector<KeySet> frames; // keys held in frame i, for every frame of the run
   KeySet at(uint32_t frame) const { return frame < frames.size() ? frames[frame] : 0; }
 };
 
@@ -65,6 +66,10 @@ inline bool track_load(const std::string& path, Track* t) {
       words >> t->seed;
     } else if (first == "hash") {
       words >> std::hex >> t->hash;
+    } else if (first == "frames") {
+      unsigned n = 0;
+      if (!(words >> n) || n > 1000000) return false;
+      if (t->frames.size() < n) t->frames.resize(n);
     } else {
       unsigned from = 0, to = 0;
       char dash = 0;
@@ -92,6 +97,7 @@ inline bool track_save(const std::string& path, const Track& t, const std::strin
   std::ofstream out(path);
   out << comment << "seed " << t.seed << "\n";
   out << "hash " << std::hex << t.hash << std::dec << "\n";
+  out << "frames " << t.frames.size() << "\n";
   for (size_t f = 0; f < t.frames.size();) {
     size_t end = f;
     while (end + 1 < t.frames.size() && t.frames[end + 1] == t.frames[f]) end++;

@@ -2,6 +2,7 @@
 // through every discovery to the credits, and play resumed after losing the focus.
 #include "game/captions.h"
 #include "game/frame_loop.h"
+#include "game/screen_modes.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/strings.h"
 #include "tests/game/game_folder.h"
