@@ -12,6 +12,8 @@
 struct ReplayBot {
   int caption_frames = 0; // frames the current caption has been shown
   bool space_was_down = false;
+  bool read_hint = false, read_version = false; // each card is asked for once
+  int frame = 0;
 
   static KeySet key(int scancode) {
     for (size_t i = 0; i < std::size(track_keys); i++)
@@ -47,6 +49,7 @@ struct ReplayBot {
   }
 
   KeySet decide() {
+    frame++;
     if (game.caption_on) {
       space_was_down = false;
       caption_frames++;
@@ -55,6 +58,16 @@ struct ReplayBot {
       return caption_frames % 32 == 30 ? key(KEY_SPACE) : 0;
     }
     caption_frames = 0;
+    // The instructions at the start (F1 down, then up), the version card once
+    // the player carries fire.
+    if (!read_hint) {
+      read_hint = frame % 2 == 0;
+      return key(KEY_F1);
+    }
+    if (!read_version && game.progress == 4) {
+      read_version = frame % 2 == 0;
+      return key(KEY_F5);
+    }
     const Entity* p = game.player;
     for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
       if (hittable(e, p)) return tap();

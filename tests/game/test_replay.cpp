@@ -18,6 +18,7 @@ struct Seen {
   std::vector<std::string> discoveries; // names, in the order announced
   std::vector<int> progress;            // progress when each was announced
   std::vector<int> endings;             // ending states, in order
+  std::vector<std::string> cards;       // first lines of the other captions in play
   std::string caption;
   int ending = 0;
 
@@ -27,6 +28,8 @@ struct Seen {
         split_field(game.caption, 2, '|') == "FFFFFF\\You have discovered") {
       discoveries.push_back(split_field(split_field(game.caption, 3, '|'), 2, '\\'));
       progress.push_back(game.progress);
+    } else if (game.caption_on && game.caption != caption && !game.ending) {
+      cards.push_back(split_field(split_field(game.caption, 2, '|'), 2, '\\'));
     }
     caption = game.caption_on ? game.caption : "";
     if (game.ending != ending) endings.push_back(ending = game.ending);
@@ -53,6 +56,8 @@ TEST(Replay, TheFullTrackPlaysEveryDiscoveryInOrderToTheCreditsAndQuits) {
                                                         "FIRE", "COMPASSION", "BETRAYAL", "LOVE"}));
   EXPECT_EQ(seen.progress, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(seen.endings, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(seen.cards,
+            (std::vector<std::string>{"Use the arrow keys to move around and jump.", "Quillmoor"}));
   // Out through the ordinary shutdown, at the frame the recording ended.
   EXPECT_EQ(game.quit_requested, 1);
   EXPECT_EQ(null_messages(), "");
