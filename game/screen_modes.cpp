@@ -1,9 +1,13 @@
 #include "game/screen_modes.h"
 
+#include "game/game_sounds.h"
 #include "game/game_state.h"
 #include "game/sprite_assets.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/core/dates.h"
+#include "runtime/core/strings.h"
 #include "runtime/display/screen.h"
+#include "runtime/display/sprites.h"
 #include "runtime/display/window.h"
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
@@ -47,6 +51,30 @@ int open_game_screen(int windowed) {
     load_sprites(1); // closing the last screen freed every sprite
   }
   return result;
+}
+
+// ---- Keys after the flip ----
+
+int take_screenshot() {
+  int shot = sprite_grab(-1, 0, 0, screen_w, screen_h);
+  if (!shot) return 0;
+  // One name a second: a second press within it overwrites the first file.
+  const std::string name = ".\\see\\screen" + number_text(date_now()) + ".bmp";
+  int saved = sprite_save(shot, name.c_str());
+  if (saved) game_sound(3);
+  sprite_free(shot);
+  return saved;
+}
+
+void check_mode_keys() {
+  if (key_down(KEY_ESCAPE)) {
+    game.quit_requested = 1;
+    return;
+  }
+  // F is asked before Ctrl, so an F released without Ctrl is used up there and
+  // cannot switch in a later frame.
+  if (key_released(KEY_F) && key_down(KEY_LCONTROL))
+    if (!open_game_screen(1 - game.windowed)) fatal_error("Screen fail :(");
 }
 
 // ---- The way out ----
