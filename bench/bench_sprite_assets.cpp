@@ -1,7 +1,8 @@
 // Loading the game's art at an opening of the screen, on the null platform in a
-// scratch copy of build/data/see: a warm start (every scaled copy present), the
+// scratch copy of build/data: a warm start (every scaled copy present), the
 // sprites alone, a cold start (no copies), and beside them the same work done
-// with libpng directly (the floor).
+// with libpng directly (the floor). Then the whole game: started to its first
+// frame with and without the copies, and a switch of screen mode.
 #include "game/frame_loop.h"
 #include "game/game_state.h"
 #include "game/screen_modes.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <png.h>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -39,8 +41,10 @@ struct Stage {
       fs::copy_file(std::string(QUILL_DATA_DIR) + "/see/" + n + ".png",
                     folder + "/see/" + n + ".png");
     fs::copy_file(std::string(QUILL_DATA_DIR) + "/see/urth.png", folder + "/see/urth.png");
+    fs::copy(std::string(QUILL_DATA_DIR) + "/hear", folder + "/hear");
     fs::current_path(folder);
     null_reset();
+    null_audio_present(1); // the sound bank is part of a start
     game_startup();
   }
   ~Stage() {
@@ -96,6 +100,56 @@ void BM_ColdStart(benchmark::State& state) {
   if (!fs::exists("see/sir0_x4.png")) state.SkipWithError("no copies made");
 }
 BENCHMARK(BM_ColdStart)->Unit(benchmark::kMillisecond);
+
+// ---- The whole game ----
+
+// The largest resident size of this process so far; run one benchmark per
+// process (--benchmark_filter) to read it as that benchmark's peak.
+void count_peak_memory(benchmark::State& state) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_MB"] = (double)usage.ru_maxrss / 1024.0;
+}
+
+void stop_game() {
+  close_game_screen();
+  shutdown_runtime();
+  game_state_reset();
+}
+
+// From an empty process state to the first frame shown: the runtime, the font,
+// display and keyboard, the screen with every sprite, the sounds, the world.
+void start_to_first_frame(benchmark::State& state, bool cold) {
+  stage();
+  for (auto _ : state) {
+    state.PauseTiming();
+    stop_game();
+    null_reset();
+    null_audio_present(1);
+    if (cold) drop_copies();
+    state.ResumeTiming();
+    game_startup();
+    game_frame();
+  }
+  if (!game.player || !game.anim_frames[0][0]) state.SkipWithError("the game did not start");
+  count_peak_memory(state);
+}
+
+void BM_WarmStartToFirstFrame(benchmark::State& state) { start_to_first_frame(state, false); }
+BENCHMARK(BM_WarmStartToFirstFrame)->Unit(benchmark::kMillisecond);
+
+void BM_ColdStartToFirstFrame(benchmark::State& state) { start_to_first_frame(state, true); }
+BENCHMARK(BM_ColdStartToFirstFrame)->Unit(benchmark::kMillisecond);
+
+// Left Ctrl+F: close the screen, open the other kind, reload every sprite from
+// its copy and cut the panels again.
+void BM_ScreenModeSwitch(benchmark::State& state) {
+  stage();
+  for (auto _ : state)
+    if (!open_game_screen(1 - game.windowed)) state.SkipWithError("no screen");
+  count_peak_memory(state);
+}
+BENCHMARK(BM_ScreenModeSwitch)->Unit(benchmark::kMillisecond);
 
 // ---- The floor: libpng called directly ----
 
