@@ -125,6 +125,7 @@ void game_frame() {
         if (e->health >= 0) draw_entity(e);
     // Captions go over everything, just before the flip.
     screen_flip();
+    if (key_released(KEY_TAB)) take_screenshot();
     check_mode_keys();
     // F1 is asked every frame, F5 only when no hint card was queued.
     if (key_released(KEY_F1) && !game.caption_on)

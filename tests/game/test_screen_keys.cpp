@@ -13,6 +13,9 @@
 #include "tests/game/replay_track.h"
 #include "tests/support/null_game.h"
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <vector>
@@ -239,4 +242,71 @@ TEST_F(ScreenKeys, AThousandSwitchesLeaveMemoryFlatAndEveryPictureInPlace) {
   // One lost panel or sprite per switch would be far above this (a panel is 1.2 MB).
   EXPECT_LT(after, settled + 64 * 1024) << "from " << settled << " to " << after << " bytes";
   EXPECT_EQ(null_window_count(), 2);
+}
+
+namespace {
+// Screenshot files in see/, by name.
+std::vector<std::string> screenshots() {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator("see")) {
+    std::string n = e.path().filename().string();
+    if (n.starts_with("screen") && n.ends_with(".bmp")) names.push_back(n);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void set_time(int second) {
+  PlatLocalTime t = {2010, 12, 21, 0, 0, second}; // 1292889600 + second
+  null_local_time_set(&t);
+}
+} // namespace
+
+TEST_F(ScreenKeys, TabSavesTheShownFrameOnceASecond) {
+  null_reset();
+  set_time(0);
+  hold_keys({{KEY_RIGHT, 0, 30}, {KEY_TAB, 10, 11}, {KEY_TAB, 14, 15}, {KEY_TAB, 20, 21}});
+  game_startup();
+  for (int i = 0; i < 12; i++) game_frame();
+  ASSERT_EQ(screenshots(), std::vector<std::string>{"screen1292889600.bmp"});
+  std::vector<uint8_t> bytes = read_file("see/screen1292889600.bmp");
+  ASSERT_EQ(bytes.size(), 921654u); // 54 bytes of headers, 640 x 480 x 3 of pixels
+  EXPECT_EQ(bytes[28], 24);
+  // Bottom row first, blue-green-red: the frame just shown.
+  PlatRect where;
+  const Surface* shown = null_window_frame(window_handle(0), &where);
+  ASSERT_NE(shown, nullptr);
+  int differing = 0;
+  for (int y = 0; y < 480; y++)
+    for (int x = 0; x < 640; x++)
+      differing += std::memcmp(&bytes[54 + (size_t)(479 - y) * 1920 + 3 * (size_t)x],
+                               shown->pixels + (size_t)y * shown->pitch + 4 * (size_t)x, 3) != 0;
+  EXPECT_EQ(differing, 0);
+
+  for (int i = 12; i < 18; i++) game_frame(); // the second press, in the same second
+  EXPECT_EQ(screenshots(), std::vector<std::string>{"screen1292889600.bmp"});
+  EXPECT_NE(read_file("see/screen1292889600.bmp"), bytes); // the later frame
+  set_time(1);
+  for (int i = 18; i < 24; i++) game_frame();
+  EXPECT_EQ(screenshots(),
+            (std::vector<std::string>{"screen1292889600.bmp", "screen1292889601.bmp"}));
+  EXPECT_EQ(null_audio_plays(), 0); // no sound device: silently
+}
+
+TEST_F(ScreenKeys, TheShutterSoundsOnlyForAFileWritten) {
+  std::filesystem::copy_file(std::string(QUILL_DATA_DIR) + "/hear/iii.wav", "hear/iii.wav");
+  null_reset();
+  null_audio_present(1);
+  set_time(5);
+  hold_keys({{KEY_TAB, 3, 4}, {KEY_TAB, 8, 9}});
+  game_startup();
+  ASSERT_EQ(game.sound_ok, 1);
+  for (int i = 0; i < 5; i++) game_frame();
+  EXPECT_EQ(null_audio_plays(), 1);
+  // A folder in the file's place: the save fails, and nothing is heard.
+  std::filesystem::remove("see/screen1292889605.bmp");
+  std::filesystem::create_directory("see/screen1292889605.bmp");
+  for (int i = 5; i < 10; i++) game_frame();
+  EXPECT_EQ(null_audio_plays(), 1);
+  EXPECT_TRUE(std::filesystem::is_directory("see/screen1292889605.bmp"));
 }
