@@ -313,7 +313,12 @@ TEST(Draw2dText, RotatedSystemFontRunsUpwards) {
   d2d_font_delete(up);
 }
 
-TEST(Draw2dFonts, SizesRoundLikeMultiplyDivide) {
+// Fontconfig and FreeType are released after each case, as at the program's end.
+struct Draw2dFonts : ::testing::Test {
+  void TearDown() override { d2d_fonts_shutdown(); }
+};
+
+TEST_F(Draw2dFonts, SizesRoundLikeMultiplyDivide) {
   EXPECT_EQ(d2d_mul_div(14, 96, 72), 19);
   EXPECT_EQ(d2d_mul_div(-14, 96, 72), -19);
   EXPECT_EQ(d2d_mul_div(3, 1, 2), 2);
@@ -322,7 +327,7 @@ TEST(Draw2dFonts, SizesRoundLikeMultiplyDivide) {
   EXPECT_EQ(d2d_mul_div(2000000000, 2, 1), -1);
 }
 
-TEST(Draw2dFonts, FacesAreFoundByNameOrMetricAlias) {
+TEST_F(Draw2dFonts, FacesAreFoundByNameOrMetricAlias) {
   D2dFontSpec spec = {};
   spec.height = -19;
   std::strcpy(spec.face, "No Such Face 12345");
@@ -351,7 +356,7 @@ TEST(Draw2dFonts, FacesAreFoundByNameOrMetricAlias) {
   EXPECT_EQ(d2d_font_spec(arial, &back), 0);
 }
 
-TEST(Draw2dFonts, DeletedFontsFallBackToTheSystemFont) {
+TEST_F(Draw2dFonts, DeletedFontsFallBackToTheSystemFont) {
   D2dFontSpec spec = {};
   std::strcpy(spec.face, "System");
   spec.height = -40;
