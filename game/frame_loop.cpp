@@ -3,10 +3,11 @@
 #include "game/game_state.h"
 #include "game/screen_modes.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/image/drawing.h"
 #include "runtime/input_sound/keyboard.h"
 
 // Each runtime module's start-up step, in the runtime's order.
-static void startup_runtime() {}
+static void startup_runtime() { font_init(); }
 
 void game_startup() {
   game_state_reset();
@@ -14,6 +15,9 @@ void game_startup() {
   game.quit_requested = 0;
   game.screen_open = 0;
   game.windowed = 1;
+  // The caption font; with none of the four, captions use the drawing layer's own.
+  for (const char* face : {"Arial", "Verdana", "Helvetica", "Times"})
+    if (!game.font) game.font = font_load(0, face, 14);
   game.ending = 0;
   game.flash = -1;
   game.sound_ok = 0;

@@ -1,10 +1,14 @@
 #include "game/screen_modes.h"
 
 #include "runtime/display/window.h"
+#include "runtime/image/drawing.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/platform/plat_core.h"
 
-void shutdown_runtime() { keyboard_shutdown(); }
+void shutdown_runtime() {
+  keyboard_shutdown();
+  font_shutdown();
+}
 
 void fatal_error(const std::string& message) {
   const std::string text = message; // the caller's string may die with the runtime
