@@ -375,3 +375,36 @@ TEST_F(Draw2dFonts, DeletedFontsFallBackToTheSystemFont) {
   EXPECT_EQ(w, 12);
   d2d_dc_delete(dc);
 }
+
+TEST_F(Draw2dFonts, AntiAliasedTextBlendsIntoEveryFormat) {
+  D2dFontSpec spec = {};
+  spec.height = -19;
+  std::strcpy(spec.face, "Liberation Sans");
+  int font = d2d_font_create(&spec);
+  if (!font) GTEST_SKIP() << "fonts-liberation is not installed";
+  for (int format : {FMT_X8R8G8B8, FMT_A8R8G8B8, FMT_R5G6B5, FMT_X1R5G5B5}) {
+    Canvas c(80, 24, format);
+    D2dDc* dc = d2d_dc_create(&c.s);
+    d2d_select_font(dc, font);
+    dc->text_colour = WHITE;
+    dc->back_mode = D2D_TRANSPARENT;
+    d2d_text_out(dc, 2, 0, "Quill", 5);
+    int partial = 0, full = 0;
+    for (int y = 0; y < 24; y++)
+      for (int x = 0; x < 80; x++) {
+        D2dColour v = d2d_get_pixel(dc, x, y);
+        uint32_t r = v & 0xFF, g = v >> 8 & 0xFF, b = v >> 16 & 0xFF;
+        ASSERT_LE(std::max({r, g, b}) - std::min({r, g, b}), 8u)
+            << format; // white on black is grey
+        full += v == WHITE;
+        partial += v && v != WHITE;
+        // Over transparent black, the alpha a pixel gets is the coverage the colour shows.
+        if (format == FMT_A8R8G8B8) {
+          ASSERT_EQ(c.raw(x, y) >> 24, r);
+        }
+      }
+    EXPECT_GT(full, 20) << format;
+    EXPECT_GT(partial, 20) << format;
+    d2d_dc_delete(dc);
+  }
+}

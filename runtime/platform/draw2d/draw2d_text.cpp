@@ -17,22 +17,38 @@ static void blend_glyph(const Surface* s, int gx, int gy, const D2dGlyph* g, D2d
   int y1 = (int)std::min<int64_t>((int64_t)gy + g->height, s->height);
   if (x0 >= x1 || y0 >= y1) return;
   uint32_t r = colour & 0xFF, gr = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
-  int bpp = surface_bytes_per_pixel(s->format);
   uint32_t solid = d2d_native(s->format, colour);
+  int n = x1 - x0;
+  if (surface_bytes_per_pixel(s->format) == 4) {
+    // Two channels per multiply: red and blue, then alpha (the text's is 255) and green.
+    uint32_t src_rb = solid & 0x00FF00FF, src_ag = (solid >> 8) & 0x00FF00FF;
+    for (int y = y0; y < y1; y++) {
+      const uint8_t* cov = &g->coverage[(size_t)(y - gy) * g->width + (x0 - gx)];
+      uint8_t* p = d2d_at(s, x0, y);
+      for (int i = 0; i < n; i++, p += 4) {
+        uint32_t a = cov[i];
+        if (a == 255) {
+          std::memcpy(p, &solid, 4);
+        } else if (a) {
+          uint32_t d, w = a + (a >> 7); // 0-256
+          std::memcpy(&d, p, 4);
+          uint32_t rb = (src_rb * w + (d & 0x00FF00FF) * (256 - w)) >> 8 & 0x00FF00FF;
+          uint32_t ag = (src_ag * w + (d >> 8 & 0x00FF00FF) * (256 - w)) & 0xFF00FF00;
+          d = rb | ag;
+          std::memcpy(p, &d, 4);
+        }
+      }
+    }
+    return;
+  }
   for (int y = y0; y < y1; y++) {
     const uint8_t* cov = &g->coverage[(size_t)(y - gy) * g->width + (x0 - gx)];
     uint8_t* p = d2d_at(s, x0, y);
-    for (int x = x0; x < x1; x++, cov++, p += bpp) {
-      uint32_t a = *cov;
-      if (!a) continue;
+    for (int i = 0; i < n; i++, p += 2) {
+      uint32_t a = cov[i];
       if (a == 255) {
-        d2d_store(bpp, p, solid);
-      } else if (bpp == 4) {
-        p[0] = (uint8_t)mix(b, p[0], a);
-        p[1] = (uint8_t)mix(gr, p[1], a);
-        p[2] = (uint8_t)mix(r, p[2], a);
-        p[3] = (uint8_t)(p[3] + div255((255 - p[3]) * a)); // coverage adds to the alpha
-      } else {
+        d2d_store(2, p, solid);
+      } else if (a) {
         D2dColour d = d2d_colour_of(s->format, d2d_load(2, p));
         D2dColour m = mix(r, d & 0xFF, a) | mix(gr, (d >> 8) & 0xFF, a) << 8 |
                       mix(b, (d >> 16) & 0xFF, a) << 16;
@@ -108,8 +124,10 @@ int d2d_text_out(D2dDc* dc, int x, int y, const char* text, int len) {
   const Surface* s = &dc->surface;
   // The text's cell hangs from (x, y); glyphs sit on its baseline, ascent below the top.
   double ox = x + f->ascent * f->sin_a, oy = y + f->ascent * f->cos_a;
-  int64_t total = advance_of(f, text, len);
-  if (dc->back_mode == D2D_OPAQUE && !f->rotated && len > 0) {
+  int opaque = dc->back_mode == D2D_OPAQUE && !f->rotated && len > 0;
+  int lines = (f->spec.underline || f->spec.strikeout) && len > 0;
+  int64_t total = opaque || lines ? advance_of(f, text, len) : 0;
+  if (opaque) {
     uint32_t back = d2d_native(s->format, dc->back_colour);
     int64_t right = std::min<int64_t>((int64_t)x + ((total + 32) >> 6), s->width);
     for (int row = 0; row < f->ascent + f->descent; row++)
