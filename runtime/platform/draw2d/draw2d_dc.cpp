@@ -107,8 +107,7 @@ void d2d_span(const Surface* s, int y, int x0, int x1, uint32_t value, int rop2)
     uint32_t bits = value & d2d_colour_bits(s->format);
     for (int i = 0; i < n; i++, p += bpp) d2d_store(bpp, p, d2d_load(bpp, p) ^ bits);
   } else if (bpp == 4) {
-    uint32_t* q = (uint32_t*)(void*)p;
-    for (int i = 0; i < n; i++) std::memcpy(q + i, &value, 4);
+    for (int i = 0; i < n; i++, p += 4) std::memcpy(p, &value, 4);
   } else {
     for (int i = 0; i < n; i++, p += 2) d2d_store(2, p, value);
   }
