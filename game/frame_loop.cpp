@@ -3,11 +3,18 @@
 #include "game/game_state.h"
 #include "game/screen_modes.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/image/codecs.h"
 #include "runtime/image/drawing.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 
 // Each runtime module's start-up step, in the runtime's order.
-static void startup_runtime() { font_init(); }
+static void startup_runtime() {
+  codec_registry_init();
+  image_init();
+  font_init();
+  bmp_decoder_register();
+}
 
 void game_startup() {
   game_state_reset();
@@ -21,6 +28,8 @@ void game_startup() {
   game.ending = 0;
   game.flash = -1;
   game.sound_ok = 0;
+  png_encoder_register();
+  png_decoder_register();
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   build_world();
   game.screen_active = 1;

@@ -2,12 +2,15 @@
 
 #include "runtime/display/window.h"
 #include "runtime/image/drawing.h"
+#include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/platform/plat_core.h"
 
 void shutdown_runtime() {
   keyboard_shutdown();
   font_shutdown();
+  image_shutdown();
+  image_alpha_unload();
 }
 
 void fatal_error(const std::string& message) {

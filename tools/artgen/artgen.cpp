@@ -1,0 +1,103 @@
+// artgen: makes the game's pictures from the pixel maps and the landscape code.
+//   artgen build <artgen folder> <see folder>    writes every picture the game loads
+//   artgen preview <see folder> <out folder>     writes views of the world at 4x
+#include "tools/artgen/picture.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+// Every picture the game loads by name: the frame table (empty cells have no
+// file), the singles and the landscape.
+static const char* const NAMES[] = {
+    "sir0",  "sir1",  "sir2",  "sir3",  "rox0",  "rox1",  "rox2",  "rox3",  "tree0", "tree1",
+    "tree2", "tree3", "tree4", "tree5", "tree6", "brid0", "brid1", "brid2", "brid3", "sher0",
+    "sher1", "pit0",  "pit1",  "pit2",  "pit3",  "fg0",   "fg1",   "fg2",   "fg3",   "frz0",
+    "frz1",  "frz2",  "mam0",  "mam1",  "gal0",  "gal1",  "gal2",  "gal3",  "mam2",  "mam3",
+    "lite",  "bsh",   "twigs", "mag",   "feet",  "urth"};
+
+static std::vector<uint8_t> read_all(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes a picture unless the file already holds exactly these bytes. A changed
+// picture drops the game's scaled copy, which the game would otherwise keep.
+static int write_picture(const Picture& pic, const fs::path& dir) {
+  std::vector<uint8_t> bytes = png_encode(pic);
+  if (bytes.empty()) return 0;
+  fs::path path = dir / (pic.name + ".png");
+  std::error_code ec;
+  if (read_all(path) == bytes) {
+    fs::last_write_time(path, fs::file_time_type::clock::now(), ec); // up to date for make
+    return 1;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  if (!out.good()) return 0;
+  fs::remove(dir / (pic.name + "_x4.png"), ec);
+  return 1;
+}
+
+static int build(const fs::path& src, const fs::path& see) {
+  std::string error;
+  Palette pal;
+  if (!pixmap_read_palette((src / "palette.txt").string(), pal, error)) {
+    fprintf(stderr, "artgen: %s\n", error.c_str());
+    return 1;
+  }
+  std::vector<fs::path> maps;
+  for (const auto& entry : fs::directory_iterator(src / "sprites"))
+    if (entry.path().extension() == ".txt") maps.push_back(entry.path());
+  std::sort(maps.begin(), maps.end());
+  std::vector<Picture> pics;
+  for (const fs::path& m : maps)
+    if (!pixmap_read_file(m.string(), pal, pics, error)) {
+      fprintf(stderr, "artgen: %s\n", error.c_str());
+      return 1;
+    }
+  pics.push_back(landscape_draw(pal));
+  pics.push_back(sunlight_draw(pal));
+
+  int faults = 0;
+  for (const char* name : NAMES) {
+    long n =
+        std::count_if(pics.begin(), pics.end(), [&](const Picture& p) { return p.name == name; });
+    if (n != 1) fprintf(stderr, "artgen: %s is made %ld times\n", name, n), faults++;
+  }
+  for (const Picture& p : pics) {
+    if (std::find_if(std::begin(NAMES), std::end(NAMES),
+                     [&](const char* n) { return p.name == n; }) == std::end(NAMES))
+      fprintf(stderr, "artgen: %s is not a picture the game loads\n", p.name.c_str()), faults++;
+    if (png_palette_depth(p) < 0)
+      fprintf(stderr, "artgen: %s has more than 256 colours\n", p.name.c_str()), faults++;
+  }
+  if (faults) return 1;
+  fs::create_directories(see);
+  for (const Picture& p : pics)
+    if (!write_picture(p, see)) {
+      fprintf(stderr, "artgen: cannot write %s\n", (see / (p.name + ".png")).c_str());
+      return 1;
+    }
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (argc == 4 && mode == "build") return build(argv[2], argv[3]);
+  if (argc == 4 && mode == "preview") {
+    std::string error;
+    std::error_code ec;
+    fs::create_directories(argv[3], ec);
+    if (preview_write(argv[2], argv[3], error)) return 0;
+    fprintf(stderr, "artgen: %s\n", error.c_str());
+    return 1;
+  }
+  fprintf(stderr, "usage: artgen build <artgen folder> <see folder>\n"
+                  "       artgen preview <see folder> <out folder>\n");
+  return 2;
+}
