@@ -36,7 +36,7 @@ static int clamp_int(int64_t v) {
 // Outputs of kind 7 give their device context up while their pixels are
 // locked; each call that draws through it takes it back first, with the
 // colours, mode, pen and font the context had.
-static int dc_on_demand(DrawContext* c) {
+int draw_dc_on_demand(DrawContext* c) {
   if (c->kind == DRAW_KIND_ON_DEMAND && c->dc_state == -1) {
     c->dc_state = 1;
     c->dc = c->get_dc ? c->get_dc(c) : nullptr;
@@ -61,11 +61,11 @@ static D2dColour pen_colour(DrawContext* c) {
 }
 
 static void op_apply_back_colour(DrawContext* c) {
-  if (dc_on_demand(c)) c->dc->back_colour = (D2dColour)c->applied_back_colour;
+  if (draw_dc_on_demand(c)) c->dc->back_colour = (D2dColour)c->applied_back_colour;
 }
 
 static void op_set_colour(DrawContext* c, int colour) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   if (!(c->mode & DRAW_OUTLINED)) {
     D2dBrush* b = d2d_brush_create(D2D_SOLID, (D2dColour)colour);
     if (b) {
@@ -84,7 +84,7 @@ static void op_set_colour(DrawContext* c, int colour) {
 }
 
 static void op_set_mode(DrawContext* c, int flags) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   c->mode = flags;
   c->dc->rop2 = flags & DRAW_XOR ? D2D_ROP2_XORPEN : D2D_ROP2_COPYPEN;
   d2d_select_brush(c->dc, flags & DRAW_OUTLINED ? d2d_stock_null_brush() : c->brush);
@@ -94,7 +94,7 @@ static void op_set_mode(DrawContext* c, int flags) {
 }
 
 static void op_box(DrawContext* c, int x, int y, int w, int h) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   if ((w == 1 || w == -1) && (h == 1 || h == -1)) {
     d2d_set_pixel(c->dc, w == -1 ? x - 1 : x, h == -1 ? y - 1 : y, pen_colour(c));
     return;
@@ -103,20 +103,20 @@ static void op_box(DrawContext* c, int x, int y, int w, int h) {
 }
 
 static void op_round_box(DrawContext* c, int x, int y, int w, int h, int rx, int ry) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   d2d_round_rect(c->dc, x, y, clamp_int((int64_t)x + w), clamp_int((int64_t)y + h),
                  clamp_int(2 * (int64_t)rx), clamp_int(2 * (int64_t)ry));
 }
 
 static void op_ellipse(DrawContext* c, int x, int y, int rx, int ry) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   d2d_ellipse(c->dc, clamp_int((int64_t)x - rx), clamp_int((int64_t)y - ry),
               clamp_int((int64_t)x + rx + 1), clamp_int((int64_t)y + ry + 1));
 }
 
 static void op_circle(DrawContext* c, int x, int y, int r) {
   if (r == 1) {
-    if (dc_on_demand(c))
+    if (draw_dc_on_demand(c))
       d2d_rectangle(c->dc, x, y, clamp_int((int64_t)x + 1), clamp_int((int64_t)y + 1));
     return;
   }
@@ -124,14 +124,14 @@ static void op_circle(DrawContext* c, int x, int y, int r) {
 }
 
 static void op_line(DrawContext* c, int x1, int y1, int x2, int y2) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   d2d_move_to(c->dc, x1, y1, nullptr, nullptr);
   d2d_line_to(c->dc, x2, y2);
   d2d_set_pixel(c->dc, x2, y2, pen_colour(c));
 }
 
 static void op_plot_current(DrawContext* c, int x, int y) {
-  if (dc_on_demand(c)) d2d_set_pixel(c->dc, x, y, pen_colour(c));
+  if (draw_dc_on_demand(c)) d2d_set_pixel(c->dc, x, y, pen_colour(c));
 }
 
 static uint8_t* op_drawing_buffer(DrawContext* c) {
@@ -158,7 +158,7 @@ static void op_plot(DrawContext* c, int x, int y, int colour) {
   int direct = c->pixel_format == DRAW_FORMAT_8 || c->pixel_format == DRAW_FORMAT_15 ||
                c->pixel_format == DRAW_FORMAT_16 || c->pixel_format == DRAW_FORMAT_32;
   if (!pixels || !direct) {
-    if (dc_on_demand(c)) d2d_set_pixel(c->dc, x, y, (D2dColour)colour);
+    if (draw_dc_on_demand(c)) d2d_set_pixel(c->dc, x, y, (D2dColour)colour);
     return;
   }
   // The lock gives no bounds of its own: the output's size is the bound.
@@ -176,12 +176,12 @@ static void op_plot(DrawContext* c, int x, int y, int colour) {
 }
 
 static int op_point(DrawContext* c, int x, int y) {
-  if (!dc_on_demand(c)) return -1;
+  if (!draw_dc_on_demand(c)) return -1;
   return (int)d2d_get_pixel(c->dc, x, y);
 }
 
 static void op_fill_area(DrawContext* c, int x, int y, int colour) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   D2dBrush* fill = nullptr;
   D2dBrush* was = nullptr;
   if (c->mode & DRAW_OUTLINED) { // outlined shapes have no brush; a fill needs one
@@ -200,7 +200,7 @@ static void op_fill_area(DrawContext* c, int x, int y, int colour) {
 }
 
 static int op_text(DrawContext* c, int x, int y, const char* text) {
-  if (!dc_on_demand(c)) return x;
+  if (!draw_dc_on_demand(c)) return x;
   d2d_move_to(c->dc, x, y, nullptr, nullptr);
   if (*text) d2d_text_out(c->dc, x, y, text, (int)std::strlen(text));
   int end = c->dc->cur_x;
@@ -209,14 +209,14 @@ static int op_text(DrawContext* c, int x, int y, const char* text) {
 }
 
 static int op_text_width(DrawContext* c, const char* text) {
-  if (!*text || !dc_on_demand(c)) return 0;
+  if (!*text || !draw_dc_on_demand(c)) return 0;
   int w, h;
   d2d_text_extent(c->dc, text, (int)std::strlen(text), &w, &h);
   return w + c->italic_overhang;
 }
 
 static int op_text_height(DrawContext* c, const char* text) {
-  if (!*text || !dc_on_demand(c)) return 0;
+  if (!*text || !draw_dc_on_demand(c)) return 0;
   int w, h;
   d2d_text_extent(c->dc, text, (int)std::strlen(text), &w, &h);
   return h;
@@ -254,7 +254,7 @@ static int italic_overhang_of(int font) {
 static void op_set_font(DrawContext* c, int font) {
   if (font == -1) font = D2D_SYSTEM_FONT;
   D2dFontSpec spec;
-  if (!d2d_font_spec(font, &spec) || !dc_on_demand(c)) return;
+  if (!d2d_font_spec(font, &spec) || !draw_dc_on_demand(c)) return;
   d2d_select_font(c->dc, font);
   c->font = font;
   c->italic_overhang = italic_overhang_of(font);
@@ -263,7 +263,7 @@ static void op_set_font(DrawContext* c, int font) {
 }
 
 static void op_rotated_text(DrawContext* c, int x, int y, const char* text, double angle) {
-  if (!dc_on_demand(c)) return;
+  if (!draw_dc_on_demand(c)) return;
   int escapement = trunc_int(std::fmod(angle, 360.0) * 10);
   if (!c->rotated_font || c->rotated_escapement != escapement) {
     if (c->rotated_font) d2d_font_delete(c->rotated_font);
@@ -481,14 +481,14 @@ static void use_colour(DrawContext* c, int colour) {
 
 void draw_box(int x, int y, int w, int h, int colour) {
   DrawContext* c = drawing();
-  if (!c || !dc_on_demand(c)) return;
+  if (!c || !draw_dc_on_demand(c)) return;
   use_colour(c, colour);
   c->ops.box(c, x, y, w, h);
 }
 
 int draw_text(int x, int y, const char* text, int colour) {
   DrawContext* c = drawing();
-  if (!c || !text || !dc_on_demand(c)) return x;
+  if (!c || !text || !draw_dc_on_demand(c)) return x;
   use_colour(c, colour);
   if (c->back_colour != c->applied_back_colour) {
     c->applied_back_colour = c->back_colour;

@@ -1,7 +1,10 @@
-// The drawing operations that move pixels between an output and image objects.
+// What the drawing module's image operations share with it.
 #pragma once
 
 struct DrawContext;
+
+// Takes the output's device context back after a pixel lock; 0 when it cannot.
+int draw_dc_on_demand(DrawContext* c);
 
 // Draws an image at its size; 0 when there is nothing to draw.
 int draw_op_image(DrawContext* c, int image, int x, int y);

@@ -1,6 +1,7 @@
 // The drawing module on memory outputs: a drawing pass's life, colour caching,
 // boxes and text, the other operations, direct pixels, and the font table.
 #include "runtime/image/drawing.h"
+#include "runtime/image/images.h"
 #include "tests/drawing/canvas.h"
 
 #include <gtest/gtest.h>
@@ -293,4 +294,106 @@ TEST_F(DrawingTest, ItalicFontsAddTheirOverhangToWidths) {
   EXPECT_GT(draw_current()->italic_overhang, 0);
   EXPECT_LT(draw_current()->italic_overhang, 6);
   EXPECT_NEAR(text_width("HHH"), w + draw_current()->italic_overhang, 3);
+}
+
+namespace {
+// Images in and out of a 64 x 48 output.
+struct DrawingImages : DrawingTest {
+  void SetUp() override {
+    image_init();
+    DrawingTest::SetUp();
+  }
+  void TearDown() override {
+    DrawingTest::TearDown();
+    image_shutdown();
+  }
+  // Sets pixel (x, y) from the top of image n to 0x00BBGGRR with an alpha.
+  static void set(int n, int x, int y, uint32_t colour, uint8_t alpha = 255) {
+    PlatBitmap* b = image_lookup(n)->bitmap;
+    uint8_t* p = b->pixels + (size_t)(b->height - 1 - y) * b->row_size + (size_t)x * (b->depth / 8);
+    p[0] = (uint8_t)(colour >> 16), p[1] = (uint8_t)(colour >> 8), p[2] = (uint8_t)colour;
+    if (b->depth == 32) p[3] = alpha;
+  }
+};
+} // namespace
+
+TEST_F(DrawingImages, DrawnTheRightWayUpAtItsSizeOrStretched) {
+  for (int depth : {24, 32}) {
+    canvas.fill(0);
+    ASSERT_TRUE(image_create(3, 2, 2, depth));
+    set(3, 0, 0, RED), set(3, 1, 0, GREEN), set(3, 0, 1, BLUE), set(3, 1, 1, WHITE);
+    EXPECT_EQ(draw_image(3, 10, 10), 1);
+    EXPECT_EQ(canvas.colour(10, 10), (uint32_t)RED);
+    EXPECT_EQ(canvas.colour(11, 10), (uint32_t)GREEN);
+    EXPECT_EQ(canvas.colour(10, 11), (uint32_t)BLUE);
+    EXPECT_EQ(canvas.raw(11, 11), 0xFFFFFFFFu);
+    EXPECT_EQ(draw_image_sized(3, 20, 20, 8, 8), 1);
+    for (int y = 0; y < 8; y++)
+      for (int x = 0; x < 8; x++)
+        ASSERT_EQ(canvas.colour(20 + x, 20 + y), canvas.colour(10 + x / 4, 10 + y / 4)) << depth;
+    EXPECT_EQ(draw_image_sized(3, 40, 0, 8, 0), 1); // one size 0: drawn at its size
+    EXPECT_EQ(canvas.colour(41, 1), (uint32_t)WHITE);
+    EXPECT_EQ(canvas.colour(42, 1), 0u);
+  }
+  EXPECT_EQ(draw_image(99, 0, 0), 0);
+}
+
+TEST_F(DrawingImages, XorModeInvertsWithTheImage) {
+  image_create(0, 4, 4, 24);
+  for (int i = 0; i < 16; i++) set(0, i % 4, i / 4, 0x123456 * (i + 1) & 0xFFFFFF);
+  canvas.fill(0xFF808080);
+  draw_mode(DRAW_XOR);
+  draw_image(0, 5, 5);
+  EXPECT_NE(canvas.colour(5, 5), 0x808080u);
+  draw_image(0, 5, 5);
+  EXPECT_EQ(canvas.count(0x808080), 64 * 48);
+}
+
+TEST_F(DrawingImages, AlphaImagesBlendWithoutChangingTheImage) {
+  image_create(1, 1, 1, 32);
+  set(1, 0, 0, WHITE, 128);
+  EXPECT_TRUE(image_has_alpha(1));
+  EXPECT_EQ(draw_alpha_image(1, 0, 0, 255), 1);
+  EXPECT_EQ(canvas.colour(0, 0), 0x7F7F7Fu); // 255 x 128 / 256 over black
+  canvas.fill(0);
+  EXPECT_EQ(draw_alpha_image(1, 0, 0, 255), 1); // drawing twice gives the same
+  EXPECT_EQ(canvas.colour(0, 0), 0x7F7F7Fu);
+  EXPECT_EQ(image_lookup(1)->bitmap->pixels[0], 255);
+  canvas.fill(0);
+  draw_alpha_image(1, 0, 0, 0);
+  EXPECT_EQ(canvas.colour(0, 0), 0u);
+
+  image_create(2, 1, 1, 24); // no alpha of its own: the constant alone
+  set(2, 0, 0, WHITE);
+  draw_alpha_image(2, 1, 0, 128);
+  EXPECT_EQ(canvas.colour(1, 0), 0x808080u);
+  draw_alpha_image(2, 2, 0, 255);
+  EXPECT_EQ(canvas.colour(2, 0), (uint32_t)WHITE);
+  draw_alpha_image(2, 3, 0, 0);
+  EXPECT_EQ(canvas.colour(3, 0), 0u);
+  EXPECT_EQ(draw_alpha_image(7, 0, 0, 255), 0);
+}
+
+TEST_F(DrawingImages, GrabbedImagesHoldTheOutputAndComeBackTheSame) {
+  draw_box(0, 0, 4, 2, RED);
+  draw_box(0, 2, 4, 2, GREEN);
+  int n = grab_image(-1, -2, 0, 6, 4); // two columns left of the output
+  ASSERT_LT(n, -1);
+  EXPECT_EQ(image_width(n), 6);
+  EXPECT_EQ(image_lookup(n)->depth, 32);
+  EXPECT_TRUE(grab_image(5, 0, 0, 4, 4));
+  draw_image(n, 30, 30);
+  EXPECT_EQ(canvas.colour(30, 30), 0u);
+  EXPECT_EQ(canvas.colour(32, 30), (uint32_t)RED);
+  EXPECT_EQ(canvas.colour(35, 33), (uint32_t)GREEN);
+  EXPECT_EQ(grab_image(6, 0, 0, 0, 4), 0);
+  draw_stop();
+
+  Canvas sixteen(4, 4, FMT_R5G6B5);
+  ASSERT_TRUE(draw_start(surface_output(&sixteen.s)));
+  draw_box(0, 0, 4, 4, BLUE);
+  ASSERT_TRUE(grab_image(7, 0, 0, 4, 4));
+  EXPECT_EQ(image_lookup(7)->depth, 24);
+  EXPECT_EQ(image_lookup(7)->bitmap->pixels[0], 0xFF); // blue, first byte of a row
+  draw_stop();
 }
