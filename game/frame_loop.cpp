@@ -2,11 +2,13 @@
 
 #include "game/game_state.h"
 #include "game/screen_modes.h"
+#include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
+#include "runtime/input_sound/sound.h"
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {
@@ -31,6 +33,8 @@ void game_startup() {
   png_encoder_register();
   png_decoder_register();
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
+  game.sound_ok = sound_init();
+  if (game.sound_ok) load_sounds();
   build_world();
   game.screen_active = 1;
 }

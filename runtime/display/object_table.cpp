@@ -57,7 +57,7 @@ static int new_any_number(ObjectTable* t) {
 }
 
 void* object_table_allocate(ObjectTable* t, int n, int* number) {
-  if (n < -1) return nullptr;
+  if (n < -1 || n > OBJECT_TABLE_MAX_SLOT) return nullptr;
   if (n == -1) {
     AnyRecord* a = (AnyRecord*)calloc(1, any_offset + t->record_size);
     if (!a) return nullptr;

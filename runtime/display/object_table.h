@@ -31,9 +31,13 @@ struct ObjectTable {
 void object_table_create(ObjectTable* t, size_t record_size, int grow_step, void (*free_op)(int));
 // Frees every object, then the table's own memory; the table is then as before create.
 void object_table_destroy(ObjectTable* t);
+// Slot numbers stop here, so a wild number cannot ask for gigabytes of slots.
+enum { OBJECT_TABLE_MAX_SLOT = 1 << 20 };
+
 // Claims number n (-1: a new any-record) and returns its zero-filled record, its
 // number in *number; a slot number frees the object there first and grows the
-// table to grow_step + n slots when needed. Null for numbers below -1.
+// table to grow_step + n slots when needed. Null for numbers below -1 or above
+// OBJECT_TABLE_MAX_SLOT.
 void* object_table_allocate(ObjectTable* t, int n, int* number);
 // The record in use under n, or null.
 void* object_table_lookup(ObjectTable* t, int n);

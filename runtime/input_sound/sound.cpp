@@ -48,8 +48,9 @@ static uint32_t read_u32(const uint8_t* p) {
 }
 static uint16_t read_u16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
 
-// Reads a RIFF WAV image in memory into a new buffer under number n.
-static int sound_read_wav(int n, const uint8_t* data, size_t size) {
+int sound_load_memory(int n, const void* image, size_t size) {
+  if (!snd.device_open || n < 0 || !image) return 0;
+  const uint8_t* data = (const uint8_t*)image;
   if (size < 20 || std::memcmp(data, "RIFF", 4) || std::memcmp(data + 12, "fmt ", 4)) return 0;
   uint32_t fmt_size = read_u32(data + 16);
   if (fmt_size < 16 || fmt_size > size - 20) return 0;
@@ -62,8 +63,16 @@ static int sound_read_wav(int n, const uint8_t* data, size_t size) {
   format.block_align = read_u16(f + 12);
   format.bits_per_sample = read_u16(f + 14);
   if (!format.channels || !format.block_align || !format.bits_per_sample) return 0;
+  // An extensible header names its real format in the first two bytes of a GUID
+  // whose other bytes are fixed; samples then fill their container, so the
+  // container's width is the one to play.
+  static const uint8_t guid_tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  if (format.format_tag == 0xFFFE && fmt_size >= 40 && !std::memcmp(f + 26, guid_tail, 14))
+    format.format_tag = read_u16(f + 24);
 
-  // Walk the chunks after "fmt " to "data"; a chunk reaching past the file ends the walk.
+  // Walk the chunks after "fmt " to "data". A chunk that claims more than the file
+  // holds leaves no room for "data" within the file, so the load fails there.
   size_t pos = 20 + (size_t)fmt_size;
   const uint8_t* samples = nullptr;
   uint32_t sample_bytes = 0;
@@ -76,6 +85,9 @@ static int sound_read_wav(int n, const uint8_t* data, size_t size) {
       break;
     }
     pos += 8 + (size_t)chunk;
+    // An odd chunk is followed by a pad byte, which some writers leave out; a
+    // chunk name never starts with a zero byte, so skip one only when it is there.
+    if ((chunk & 1) && pos < size && data[pos] == 0) pos++;
   }
   if (!samples) return 0;
 
@@ -102,7 +114,7 @@ int sound_load(int n, const char* path) {
   if (!snd.device_open || n < 0) return 0;
   std::vector<uint8_t> bytes;
   if (!plat_read_file(path, &bytes, max_wav_bytes)) return 0;
-  return sound_read_wav(n, bytes.data(), bytes.size());
+  return sound_load_memory(n, bytes.data(), bytes.size());
 }
 
 static SoundRecord* sound_lookup(int n) {

@@ -1,11 +1,15 @@
 // Numbered sounds, each loaded whole from a WAV file and played as one voice.
 #pragma once
 
+#include <cstddef>
+
 // Opens the sound device; nonzero on success, 0 when there is none.
 int sound_init();
 // Loads a WAV file under a number (0 up), replacing the sound there only on
 // success; 0 when the file is missing, not a WAV the device can play, or damaged.
 int sound_load(int n, const char* path);
+// The same for a WAV file's bytes held in memory; 0 as for sound_load.
+int sound_load_memory(int n, const void* image, size_t size);
 // Nonzero when a sound is loaded under n.
 int sound_is_valid(int n);
 // Plays sound n once from its start, cutting off its earlier playback; 0 when

@@ -6,7 +6,7 @@
 
 // The format block of a WAV file's "fmt " chunk, as stored there.
 struct PlatWaveFormat {
-  uint16_t format_tag; // 1 PCM, 3 IEEE float, 0xFFFE extensible
+  uint16_t format_tag; // 1 PCM, 3 IEEE float (an extensible header comes as the one it names)
   uint16_t channels;
   uint32_t samples_per_sec;
   uint32_t avg_bytes_per_sec;

@@ -74,6 +74,8 @@ TEST_F(ObjectTableTest, AnyNumbersAreDistinctStableAndNeverSlots) {
 
 TEST_F(ObjectTableTest, BadNumbersFindNothing) {
   EXPECT_EQ(object_table_allocate(&table, -2, nullptr), nullptr);
+  EXPECT_EQ(object_table_allocate(&table, 2147483647, nullptr), nullptr);
+  EXPECT_EQ(table.capacity, 16);
   EXPECT_EQ(object_table_lookup(&table, -1), nullptr);
   EXPECT_EQ(object_table_lookup(&table, -12345), nullptr);
   EXPECT_EQ(object_table_lookup(&table, 0), nullptr);

@@ -19,12 +19,21 @@ struct NullAudioState {
   int present = 0;
   int open = 0;
   int plays = 0;
+  int buffers = 0;                  // alive now
+  std::vector<int> volumes;         // every attenuation set, in order
+  std::vector<uint8_t> last_played; // samples of the buffer played last
 };
 NullAudioState audio;
 } // namespace
 
-void null_audio_present(int present) { audio.present = present; }
+void null_audio_present(int present) {
+  audio = NullAudioState();
+  audio.present = present;
+}
 int null_audio_plays() { return audio.plays; }
+int null_audio_buffers() { return audio.buffers; }
+const std::vector<int>& null_audio_volumes() { return audio.volumes; }
+const std::vector<uint8_t>& null_audio_last_played() { return audio.last_played; }
 
 int plat_audio_open() {
   if (!audio.present) return 0;
@@ -40,6 +49,7 @@ PlatSoundBuffer* plat_sound_buffer_create(const PlatWaveFormat* format, uint32_t
   PlatSoundBuffer* b = new (std::nothrow) PlatSoundBuffer{*format, {}, 0, 0, 0};
   if (!b) return nullptr;
   b->samples.assign(bytes, 0);
+  audio.buffers++;
   return b;
 }
 
@@ -53,6 +63,7 @@ void plat_sound_buffer_unlock(PlatSoundBuffer*) {}
 int plat_sound_buffer_play(PlatSoundBuffer* b) {
   b->playing = 1;
   audio.plays++;
+  audio.last_played.assign(b->samples.begin() + b->position, b->samples.end());
   return 1;
 }
 
@@ -65,6 +76,10 @@ void plat_sound_buffer_set_position(PlatSoundBuffer* b, uint32_t byte) {
 
 void plat_sound_buffer_set_volume(PlatSoundBuffer* b, int attenuation) {
   b->attenuation = attenuation;
+  audio.volumes.push_back(attenuation);
 }
 
-void plat_sound_buffer_release(PlatSoundBuffer* b) { delete b; }
+void plat_sound_buffer_release(PlatSoundBuffer* b) {
+  if (b) audio.buffers--;
+  delete b;
+}

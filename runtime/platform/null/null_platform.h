@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Back to the start-up defaults: clock at 1000 ms, no keys, focus, a keyboard,
 // no hooks, real local time.
@@ -35,7 +36,14 @@ void null_local_time_set(const PlatLocalTime* time);
 // Title and text of the message boxes shown so far, one "title: text" line each.
 const std::string& null_messages();
 
-// 1: a sound device that plays nothing but keeps its buffers' state (default 0: none).
+// 1: a sound device that plays nothing but keeps its buffers' state (default 0:
+// none). Also clears the counts and records below.
 void null_audio_present(int present);
 // Successful plays so far, over all buffers.
 int null_audio_plays();
+// Sound buffers alive now.
+int null_audio_buffers();
+// Every attenuation set on any buffer so far, in order.
+const std::vector<int>& null_audio_volumes();
+// What the last play started: the buffer's samples from its play position on.
+const std::vector<uint8_t>& null_audio_last_played();
