@@ -17,6 +17,8 @@ struct CodecState {
 };
 static CodecState codec;
 
+// The lists live in static storage, empty from the start; there is nothing to
+// undo at exit either, as registrations outlive every run of the game.
 void codec_registry_init() {}
 
 int decoder_register(const DecoderOps* ops) {

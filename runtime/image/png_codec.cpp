@@ -8,6 +8,7 @@
 #include "runtime/platform/plat_core.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <png.h>
 
@@ -25,6 +26,16 @@ static PngCodecState pngc;
 // libpng's messages are never shown; an error returns to the armed setjmp.
 static void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 static void png_quiet_warning(png_structp, png_const_charp) {}
+
+// libpng allocates a chunk's declared length before reading it, so a damaged
+// length would ask for up to 2 GB. No picture within the caps needs a single
+// block this big (its rows are read one at a time).
+static const png_alloc_size_t png_max_block = 16u << 20;
+
+static png_voidp png_capped_malloc(png_structp, png_alloc_size_t size) {
+  return size <= png_max_block ? malloc(size) : nullptr;
+}
+static void png_plain_free(png_structp, png_voidp p) { free(p); }
 
 static void png_memory_read(png_structp png, png_bytep out, size_t n) {
   if (n > pngc.read_left) png_error(png, "read past the end");
@@ -94,7 +105,8 @@ static int png_check(DecodeContext* c) {
   }
   if (png_sig_cmp(sig, 0, 8)) return 0;
   pngc.png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
+      png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning,
+                               nullptr, png_capped_malloc, png_plain_free);
   if (!pngc.png) return 0;
   pngc.info = png_create_info_struct(pngc.png);
   if (!pngc.info) {

@@ -143,6 +143,9 @@ TEST(Quantizer, DitheringSpreadsErrorButLeavesExactColoursAlone) {
   Quantizer* plain = ramp.quantize(1, 7);
   Quantizer* dithered = ramp.quantize(1, 7 | QUANT_DITHER);
   ASSERT_TRUE(plain && dithered);
+  // Two entries a ramp's width apart, not two greys near its middle.
+  const uint8_t* two = quantizer_palette(plain);
+  EXPECT_GT(std::abs(two[0] - two[4]), 96);
   auto lit_share = [](Quantizer* q, int x0) {
     const uint8_t* pal = quantizer_palette(q);
     int lit = 0;
