@@ -11,7 +11,7 @@ const char* const LINE = "You have discovered";
 
 struct Screen {
   std::vector<uint32_t> pixels = std::vector<uint32_t>(640 * 480, 0xFF204060);
-  Surface s = {(uint8_t*)pixels.data(), 640, 480, 640 * 4, FMT_X8R8G8B8};
+  Surface s = {(uint8_t*)pixels.data(), 640, 480, 640 * 4, FMT_X8R8G8B8, 0, 0};
 };
 
 int caption_font() {

@@ -4,11 +4,17 @@
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/core/strings.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprites.h"
+#include "runtime/display/window.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
+
+#include <algorithm>
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {
@@ -16,6 +22,8 @@ static void startup_runtime() {
   image_init();
   font_init();
   bmp_decoder_register();
+  event_queue_init();
+  window_library_init();
 }
 
 void game_startup() {
@@ -32,7 +40,10 @@ void game_startup() {
   game.sound_ok = 0;
   png_encoder_register();
   png_decoder_register();
+  if (!display_init()) fatal_error("Screen fail :(");
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
+  if (!open_game_screen(game.windowed))
+    fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");
   game.sound_ok = sound_init();
   if (game.sound_ok) load_sounds();
   build_world();
@@ -45,15 +56,73 @@ static void world_step() {
   if (game.shake > 0) game.shake--;
 }
 
+// Panels are drawn opaque; everything on them keyed.
+void draw_background() {
+  if (game.ending) {
+    screen_clear(0);
+  } else if (game.flash == -1) {
+    int i = trunc_int(game.camera_x / 640.0);
+    int count = std::min(game.panel_count, (int)game.panels.size());
+    int camera = trunc_int(game.camera_x);
+    if (i >= 0 && i < count) sprite_draw(game.panels[i], 640 * i - camera - game.shake_x, 0);
+    if (i + 1 >= 0 && i + 1 < count)
+      sprite_draw(game.panels[i + 1], 640 * (i + 1) - camera - game.shake_x, 0);
+  } else {
+    screen_clear(game.flash);
+    game.flash = -1;
+  }
+}
+
+void draw_entity(const Entity* e) {
+  int dx, dy;
+  if (e->steady) {
+    dx = -game.shake_x;
+    dy = 0;
+  } else {
+    dx = random_int(game.shake);
+    dy = random_int(game.shake) - game.shake / 2;
+  }
+  int sx = trunc_int(e->x - game.camera_x) + dx;
+  int sy = 480 - trunc_int(e->height + e->y) + dy;
+  int sprite = e->sprite;
+  if (e->animated || e->follow_state) {
+    if (e->sprite < 0 || e->sprite >= KIND_COUNT) return;
+    int f = trunc_int(e->phase) % 4;
+    if (f < 0) f += 4;
+    const int* frames = game.anim_frames[e->sprite];
+    if (!frames[f]) return;
+    // Followers face the player: frames 0-1 look right, 2-3 left.
+    if (e->follow_state)
+      sprite = frames[f % 2 + (game.player && e->x > game.player->x ? 2 : 0)];
+    else
+      sprite = frames[f];
+  }
+  if (sprite) sprite_draw_keyed(sprite, sx, sy);
+}
+
 void game_frame() {
+  if (game.windowed)
+    while (int event = window_event())
+      if (event == EVENT_CLOSE) game.quit_requested = 1;
   game.now = (int)clock_ms();
   keyboard_sample();
+  game.screen_active = screen_is_active();
   if (game.screen_active) {
     world_step();
     if (game.ending == 4 && (int)((uint32_t)game.now - (uint32_t)game.caption_time) > 700)
       game.quit_requested = 1;
     game.shake_x = random_int(game.shake);
+    draw_background();
+    if (!game.ending)
+      for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
+        if (e->health >= 0) draw_entity(e);
+    // Captions go over everything, just before the flip.
+    screen_flip();
     if (key_down(KEY_ESCAPE)) game.quit_requested = 1;
+  } else if (!game.windowed) {
+    // Nobody flips an inactive full screen, so its window events would wait
+    // forever; handling them here lets the return of the focus be seen.
+    window_dispatch_all();
   }
   delay_ms(19);
 }

@@ -10,3 +10,10 @@
 void game_startup();
 // One frame: events, clock, keyboard, world step or caption input, drawing, keys.
 void game_frame();
+
+struct Entity;
+// Frame step 8: the ground panels under the camera, a one-frame flash colour in
+// their place, or black during the ending.
+void draw_background();
+// Frame step 9 for one entity: its shake offset, frame and facing, drawn keyed.
+void draw_entity(const Entity* e);

@@ -1,6 +1,8 @@
 #include "game/screen_modes.h"
 
+#include "game/game_state.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/display/screen.h"
 #include "runtime/display/window.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
@@ -8,9 +10,52 @@
 #include "runtime/input_sound/sound.h"
 #include "runtime/platform/plat_core.h"
 
+// ---- Opening and closing the screen ----
+
+static const int screen_w = 640, screen_h = 480;
+static const char* const window_caption = "Quillmoor: Ctrl+F for full screen.";
+static const int window_flags = WINDOW_CAPTION | WINDOW_CLOSE_BOX | WINDOW_CENTRE_SCREEN;
+
+int close_game_screen() {
+  if (game.screen_open == 1) {
+    screen_close();
+    if (game.windowed == 1) window_close(0);
+  }
+  return 0;
+}
+
+int open_game_screen(int windowed) {
+  close_game_screen();
+  int result = 0;
+  if (windowed == 1) {
+    // A window that opened stays open when the screen inside it fails.
+    if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
+        screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 0, 0, 0)) {
+      game.windowed = 1;
+      result = 1;
+    }
+  } else if (windowed == 0) {
+    if (screen_open_full(screen_w, screen_h, 32, "Quillmoor")) {
+      game.windowed = 0;
+      result = 1;
+    }
+  }
+  if (result) {
+    game.screen_open = 1;
+    screen_clear(0);
+    screen_flip();
+  }
+  return result;
+}
+
+// ---- The way out ----
+
 void shutdown_runtime() {
+  window_close_all();
+  gui_end();
   sound_shutdown();
   keyboard_shutdown();
+  display_shutdown();
   font_shutdown();
   image_shutdown();
   image_alpha_unload();
@@ -18,6 +63,8 @@ void shutdown_runtime() {
 
 void fatal_error(const std::string& message) {
   const std::string text = message; // the caller's string may die with the runtime
+  // The box must not appear behind a full screen or inside a dead window.
+  close_game_screen();
   if (!text.empty()) message_box("Quillmoor - Error", text.c_str(), 16);
   // Sounds 2 and 10 fade over about a second; without them this is only the wait.
   for (int v = 20; v >= 0; v--) {

@@ -1,6 +1,78 @@
-// The application window, its events, and the message box.
+// Application windows, their events, the hidden base window and the message box.
+// Windows are numbered in an object table; the window system's messages become
+// numbered events that the program polls with window_event.
 #pragma once
 
+#include "runtime/platform/plat_window.h"
+
+#include <cstdint>
+
+// Event codes window_event returns (any other nonzero value is the window
+// system's own number of an event it dispatched).
+enum WindowEventCode {
+  EVENT_MOVED = 3,
+  EVENT_SIZED = 5,
+  EVENT_REPAINT = 15,
+  EVENT_CLOSE = 16, // the user asked to close the window; it stays open
+  EVENT_ACTIVATED = 13104,
+  EVENT_MINIMIZED = 13107,
+  EVENT_MAXIMIZED = 13108,
+  EVENT_RESTORED = 13109,
+};
+
+// Window flags (the system's style bits, and the library's own low bits).
+enum WindowFlags {
+  WINDOW_CENTRE_SCREEN = 1, // centre on the desktop, clamped to its size
+  WINDOW_CENTRE_PARENT = 2, // centre on the parent (or the active window)
+  WINDOW_TOOL = 4,
+  WINDOW_NO_CONTROLS = 8,
+  WINDOW_MAXIMIZE_BOX = 0x10000,
+  WINDOW_MINIMIZE_BOX = 0x20000,
+  WINDOW_SIZING = 0x40000,
+  WINDOW_CLOSE_BOX = 0x80000, // a system menu with a close box
+  WINDOW_CAPTION = 0xC00000,
+  WINDOW_MAXIMIZED = 0x01000000,
+  WINDOW_INVISIBLE = 0x10000000,
+  WINDOW_MINIMIZED = 0x20000000,
+};
+
+// Makes the event queue (start-up, before window_library_init).
+void event_queue_init();
+// Makes the window table and the event state (start-up).
+void window_library_init();
+// Ends the window library: the table and the queue go, as before start-up.
+void gui_end();
+
+// Opens window n (-1: a new number) with a client area of width x height, titled;
+// returns the number for -1, the window's system handle for n >= 0, 0 on failure.
+intptr_t window_open(int n, int x, int y, int width, int height, const char* title, int flags,
+                     PlatWindow* parent = nullptr);
+// The system handle of window n, or null.
+PlatWindow* window_handle(int n);
+// Destroys window n; nothing happens when there is none.
+void window_close(int n);
+// Destroys every window, in table order.
+void window_close_all();
+
+// The next event code (one window-system event handled per call); 0 when nothing
+// is pending. Same as window_event_wait(0).
+int window_event();
+// As window_event, waiting up to timeout ms for an event (-1: without limit).
+int window_event_wait(int timeout);
+// Queues an event unless it equals the last one queued; 0 when dropped.
+int event_push(int code, int object, int window, int extra);
+// Handles every pending window-system event, keeping the events they queue (the
+// full-screen flip does this, since nobody polls window_event then).
+void window_dispatch_all();
+
+// Creates the hidden base window once; 1 if it exists afterwards, else 0.
+int base_window_create();
+// The hidden base window, or null.
+PlatWindow* base_window();
+// Destroys the hidden base window (display shutdown).
+void base_window_destroy();
+
 // Shows a modal message box (style 16: error icon) and waits until it is closed;
-// where no display can show it, title and text go to standard error.
+// where no display can show it, title and text go to standard error. Returns
+// the button pressed (1: OK).
 int message_box(const char* title, const char* text, int style);

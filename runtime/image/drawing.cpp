@@ -226,7 +226,7 @@ static int op_text_height(DrawContext* c, const char* text) {
 static int italic_overhang_of(int font) {
   D2dFontSpec spec;
   if (!d2d_font_spec(font, &spec) || !spec.italic) return 0;
-  Surface probe = {nullptr, 1, 1, 4, FMT_X8R8G8B8};
+  Surface probe = {nullptr, 1, 1, 4, FMT_X8R8G8B8, 0, 0};
   uint32_t pixel = 0;
   probe.pixels = (uint8_t*)&pixel;
   D2dDc* m = d2d_dc_create(&probe);
@@ -237,7 +237,7 @@ static int italic_overhang_of(int font) {
   d2d_dc_delete(m);
   if (w <= 0 || h <= 0) return 0;
   std::vector<uint32_t> scratch((size_t)2 * w * 2 * h, 0);
-  Surface s = {(uint8_t*)scratch.data(), 2 * w, 2 * h, 8 * w, FMT_X8R8G8B8};
+  Surface s = {(uint8_t*)scratch.data(), 2 * w, 2 * h, 8 * w, FMT_X8R8G8B8, 0, 0};
   D2dDc* dc = d2d_dc_create(&s);
   if (!dc) return 0;
   d2d_select_font(dc, font);

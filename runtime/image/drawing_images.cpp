@@ -70,7 +70,7 @@ int draw_op_alpha_image(DrawContext* c, int image, int x, int y, int alpha) {
       dst[i + 3] = (uint8_t)a;
     }
   }
-  Surface p = {pre.data(), s.width, s.height, s.width * 4, FMT_A8R8G8B8};
+  Surface p = {pre.data(), s.width, s.height, s.width * 4, FMT_A8R8G8B8, 0, 0};
   return d2d_alpha_blend(c->dc, x, y, s.width, s.height, &p, 0, 0, s.width, s.height, alpha, 1);
 }
 
@@ -81,7 +81,7 @@ int draw_op_grab_image(DrawContext* c, int number, int x, int y, int w, int h) {
   if (!result) return 0;
   int n = number == -1 ? result : number;
   std::vector<uint8_t> pixels((size_t)w * h * 4, 0);
-  Surface grabbed = {pixels.data(), w, h, w * 4, FMT_X8R8G8B8};
+  Surface grabbed = {pixels.data(), w, h, w * 4, FMT_X8R8G8B8, 0, 0};
   D2dDc* dc = d2d_dc_create(&grabbed);
   if (dc) d2d_bit_copy(dc, 0, 0, w, h, &c->dc->surface, x, y, D2D_SRCCOPY);
   d2d_dc_delete(dc);

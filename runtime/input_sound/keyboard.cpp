@@ -1,5 +1,6 @@
 #include "runtime/input_sound/keyboard.h"
 
+#include "runtime/display/screen.h"
 #include "runtime/platform/plat_core.h"
 
 #include <cstdint>
@@ -28,7 +29,9 @@ int keyboard_init() {
 int keyboard_sample() {
   if (kb.device_state == KEYBOARD_CLOSED) return 0;
   kb.device_state = KEYBOARD_ACQUIRED;
-  if (!plat_keyboard_read(kb.snapshot)) {
+  // Input belongs to the window that owns the screen, taken afresh at every read
+  // so that a screen reopened in another window is followed at once.
+  if (!plat_keyboard_read(kb.snapshot, screen_top_window())) {
     kb.device_state = KEYBOARD_OPENED;
     return 0;
   }

@@ -35,11 +35,14 @@ enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
 // What a name is; the size of a file goes to *size when size is not null.
 int plat_file_kind(const char* name, int64_t* size);
 
+struct PlatWindow;
+
 // Opens the keyboard device; 0 when there is none.
 int plat_keyboard_open();
-// Fills 256 bytes, one per scancode, bit 7 set for a key that is down;
-// 0 when no snapshot can be had (the game's window lacks the keyboard focus).
-int plat_keyboard_read(uint8_t snapshot[256]);
+// Fills 256 bytes, one per scancode, bit 7 set for a key that is down; 0 when
+// no snapshot can be had: owner (the window that owns the screen) lacks the
+// keyboard focus, or, with no owner, none of our windows has it.
+int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner);
 void plat_keyboard_close();
 
 // Shows a modal message box (or writes title and text to standard error where

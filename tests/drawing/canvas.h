@@ -15,7 +15,7 @@ struct Canvas {
   Canvas(int w, int h, int format = FMT_X8R8G8B8, int pad = 0) {
     int pitch = w * surface_bytes_per_pixel(format) + pad;
     bytes.assign((size_t)pitch * h, 0);
-    s = {bytes.data(), w, h, pitch, format};
+    s = {bytes.data(), w, h, pitch, format, 0, 0};
   }
   uint32_t raw(int x, int y) const {
     uint32_t v = 0;

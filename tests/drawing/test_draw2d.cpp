@@ -137,10 +137,10 @@ TEST(Draw2dShapes, PixelsAndSixteenBitFormats) {
 
 TEST(Draw2dShapes, UnusableSurfacesAreRefused) {
   uint32_t px = 0;
-  Surface none = {nullptr, 1, 1, 4, FMT_X8R8G8B8};
-  Surface short_pitch = {(uint8_t*)&px, 2, 1, 4, FMT_X8R8G8B8};
-  Surface unknown = {(uint8_t*)&px, 1, 1, 4, 99};
-  Surface empty = {(uint8_t*)&px, 0, 1, 4, FMT_X8R8G8B8};
+  Surface none = {nullptr, 1, 1, 4, FMT_X8R8G8B8, 0, 0};
+  Surface short_pitch = {(uint8_t*)&px, 2, 1, 4, FMT_X8R8G8B8, 0, 0};
+  Surface unknown = {(uint8_t*)&px, 1, 1, 4, 99, 0, 0};
+  Surface empty = {(uint8_t*)&px, 0, 1, 4, FMT_X8R8G8B8, 0, 0};
   EXPECT_EQ(d2d_dc_create(&none), nullptr);
   EXPECT_EQ(d2d_dc_create(&short_pitch), nullptr);
   EXPECT_EQ(d2d_dc_create(&unknown), nullptr);
@@ -193,7 +193,7 @@ TEST(Draw2dCopy, BitCopyConvertsAndInverts) {
   EXPECT_EQ(d2d_bit_copy(dc, -1, 0, 5, 5, &src.s, -1, 0, D2D_SRCCOPY), 1);
   EXPECT_EQ(dst.raw(0, 0), 0x001Fu);
   EXPECT_EQ(dst.raw(2, 0), 0u);
-  Surface bad = {nullptr, 1, 1, 4, FMT_X8R8G8B8};
+  Surface bad = {nullptr, 1, 1, 4, FMT_X8R8G8B8, 0, 0};
   EXPECT_EQ(d2d_bit_copy(dc, 0, 0, 1, 1, &bad, 0, 0, D2D_SRCCOPY), 0);
   d2d_dc_delete(dc);
 }

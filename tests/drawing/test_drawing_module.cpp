@@ -50,7 +50,7 @@ TEST(DrawingPass, StartStopAndCurrentOutput) {
   EXPECT_EQ(draw_current(), nullptr);
   draw_stop(); // nothing current: nothing happens
   EXPECT_EQ(draw_start(nullptr), 0);
-  Surface bad = {nullptr, 8, 8, 32, FMT_X8R8G8B8};
+  Surface bad = {nullptr, 8, 8, 32, FMT_X8R8G8B8, 0, 0};
   EXPECT_EQ(surface_output(&bad), nullptr);
 }
 

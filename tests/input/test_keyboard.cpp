@@ -1,3 +1,5 @@
+#include "runtime/display/screen.h"
+#include "runtime/display/window.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/platform/null/null_platform.h"
 
@@ -88,4 +90,37 @@ TEST(Keyboard, InitFailsWithoutADevice) {
   EXPECT_EQ(keyboard_sample(), 0);
   keyboard_shutdown();
   null_reset();
+}
+
+// Input belongs to the window that owns the screen, not to whichever of ours is in front.
+TEST(KeyboardFocus, NoSnapshotWhileTheScreensWindowLacksTheFocus) {
+  null_reset();
+  event_queue_init();
+  window_library_init();
+  ASSERT_TRUE(display_init());
+  ASSERT_TRUE(keyboard_init());
+  null_key_set(KEY_SPACE, 1);
+  ASSERT_TRUE(window_open(0, 0, 0, 640, 480, "game", 0xC80001));
+  ASSERT_TRUE(screen_open_windowed(window_handle(0), 0, 0, 640, 480, 0, 0, 0));
+  EXPECT_EQ(keyboard_sample(), 1);
+  EXPECT_EQ(key_down(KEY_SPACE), 128);
+
+  ASSERT_TRUE(window_open(1, 0, 0, 100, 100, "another of ours", 0)); // now in front
+  EXPECT_EQ(keyboard_sample(), 0);
+  EXPECT_EQ(key_down(KEY_SPACE), 0);
+  window_close(1);
+  EXPECT_EQ(keyboard_sample(), 1);
+
+  // A full screen's input comes through the base window.
+  ASSERT_TRUE(screen_open_full(640, 480, 32, "full"));
+  EXPECT_EQ(keyboard_sample(), 1);
+  null_set_focus(0);
+  EXPECT_EQ(keyboard_sample(), 0);
+  null_set_focus(1);
+  EXPECT_EQ(keyboard_sample(), 1);
+
+  keyboard_shutdown();
+  window_close_all();
+  gui_end();
+  display_shutdown();
 }

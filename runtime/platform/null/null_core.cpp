@@ -12,7 +12,6 @@ struct NullCoreState {
   NullKeyboardScript script;
   uint32_t reads = 0;
   int keyboard_present = 1;
-  int focused = 1;
   NullExitHook exit_hook;
   int fixed_time = 0;
   PlatLocalTime time{};
@@ -24,14 +23,13 @@ NullCoreState core;
 void null_reset() {
   core = NullCoreState();
   null_audio_present(0);
+  null_display_reset();
 }
 void null_clock_set(uint32_t ms) { core.clock = ms; }
 void null_keyboard_script(NullKeyboardScript script) { core.script = std::move(script); }
 void null_key_set(int scancode, int down) { core.keys[scancode & 255] = down ? 0x80 : 0; }
 uint32_t null_keyboard_reads() { return core.reads; }
 void null_keyboard_present(int present) { core.keyboard_present = present; }
-void null_set_focus(int focused) { core.focused = focused; }
-int null_has_focus() { return core.focused; }
 void null_exit_hook(NullExitHook hook) { core.exit_hook = std::move(hook); }
 const std::string& null_messages() { return core.messages; }
 
@@ -58,8 +56,8 @@ void plat_local_time(PlatLocalTime* out) {
 int plat_keyboard_open() { return core.keyboard_present; }
 void plat_keyboard_close() {}
 
-int plat_keyboard_read(uint8_t snapshot[256]) {
-  if (!core.focused) return 0;
+int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
+  if (owner ? !plat_window_has_focus(owner) : !null_has_focus()) return 0;
   if (core.script) {
     std::memset(snapshot, 0, 256);
     core.script(core.reads, snapshot);

@@ -4,6 +4,8 @@
 
 #include "runtime/platform/plat_core.h"
 
+#include "runtime/platform/plat_window.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,7 +24,8 @@ void null_key_set(int scancode, int down);
 uint32_t null_keyboard_reads();
 // 0: no keyboard device can be opened.
 void null_keyboard_present(int present);
-// 0: the game's window is in the background, so keyboard reads fail.
+// 0: the game's windows are in the background: keyboard reads fail, and the
+// foreground window gets a focus-lost event (1: focus-gained).
 void null_set_focus(int focused);
 int null_has_focus();
 
@@ -47,3 +50,27 @@ int null_audio_buffers();
 const std::vector<int>& null_audio_volumes();
 // What the last play started: the buffer's samples from its play position on.
 const std::vector<uint8_t>& null_audio_last_played();
+
+// The display: 0 makes plat_display_open fail (no display at all). The desktop
+// is 1024x768 X8R8G8B8 at 60 Hz until changed.
+void null_display_present(int present);
+void null_display_set(int width, int height, int format, int refresh_rate);
+// Back to one desktop and no windows or events (part of null_reset).
+void null_display_reset();
+// How many more top-level windows the window system makes before it refuses
+// (-1, the default: any number).
+void null_windows_allowed(int count);
+
+// A window's state as the window system sees it.
+const char* null_window_title(PlatWindow* w);
+int null_window_visible(PlatWindow* w);
+int null_window_full(PlatWindow* w);
+int null_window_count();
+// Queues an event for a window, as the window system would (PlatEventKind).
+void null_window_send(PlatWindow* w, int kind);
+// The last frame presented into a window or its child areas: the source
+// rectangle's pixels as X8R8G8B8, and where they went in the window's client area.
+const Surface* null_window_frame(PlatWindow* w, PlatRect* where);
+int null_window_presents(PlatWindow* w);
+// 1 while the mouse cursor is shown.
+int null_cursor_shown();

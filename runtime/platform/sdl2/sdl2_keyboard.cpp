@@ -1,6 +1,7 @@
 // SDL2 backend: the keyboard snapshot in the game's scancode numbering (the PC
 // keyboard's set-1 make codes, extended keys with 128 added).
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
 #include <cstring>
@@ -156,10 +157,11 @@ int plat_keyboard_open() { return SDL_InitSubSystem(SDL_INIT_EVENTS) == 0; }
 
 void plat_keyboard_close() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
 
-int plat_keyboard_read(uint8_t snapshot[256]) {
+int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
   SDL_PumpEvents();
-  // Like a foreground-only input device: no snapshot without the focus.
-  if (!SDL_GetKeyboardFocus()) return 0;
+  // Like a foreground-only input device: no snapshot while the window that owns
+  // the screen lacks the focus (before there is one: while all of ours lack it).
+  if (owner ? !plat_window_has_focus(owner) : !SDL_GetKeyboardFocus()) return 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   std::memset(snapshot, 0, 256);

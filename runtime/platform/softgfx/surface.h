@@ -18,6 +18,8 @@ struct Surface {
   int width, height;
   int pitch; // bytes from one row to the next
   int format;
+  int locked; // its pixels are handed out by a lock
+  int dc_out; // a device context on it is handed out
 };
 
 // 4 for the 32-bit formats, 2 for the 16-bit ones, 0 for anything else.
@@ -31,3 +33,27 @@ inline int surface_bytes_per_pixel(int format) {
   }
   return 0;
 }
+
+// Largest side of a surface; keeps a damaged size from asking for gigabytes.
+const int SURFACE_MAX_SIDE = 16384;
+
+// A zero-filled surface owning its pixels; null for an unknown format, a side
+// below 1 or above SURFACE_MAX_SIDE, or no memory.
+Surface* surface_create(int width, int height, int format);
+// Frees a surface made by surface_create, pixels and all.
+void surface_free(Surface* s);
+
+// A pixel of format as 0xAARRGGBB (formats without alpha give alpha 0xFF;
+// 5- and 6-bit channels are widened by repeating their top bits).
+uint32_t surface_to_argb(uint32_t pixel, int format);
+// 0xAARRGGBB as a pixel of format (channels cut to their top bits).
+uint32_t surface_from_argb(uint32_t argb, int format);
+
+// Fills the rectangle x, y, width, height (clipped to the surface) with a
+// colour given as 0x00RRGGBB.
+void surface_fill(Surface* s, int x, int y, int width, int height, uint32_t rgb);
+// Copies width x height pixels from src at sx, sy to dst at dx, dy, converting
+// between formats, clipped to both surfaces (a bit copy between two device
+// contexts); 0 when a format is unknown.
+int surface_copy(Surface* dst, int dx, int dy, const Surface* src, int sx, int sy, int width,
+                 int height);

@@ -1,0 +1,239 @@
+// SDL2 backend: the desktop, windows, events and presentation. A child area is
+// a rectangle of its parent's client area; frames reach the screen through one
+// streaming texture per window, scaled nearest-pixel, without waiting for the
+// vertical blank (the game paces itself).
+#include "runtime/platform/plat_window.h"
+
+#include <SDL.h>
+
+struct PlatWindow {
+  SDL_Window* sdl;    // null for a child area
+  PlatWindow* parent; // child areas: the window they sit in
+  PlatRect rect;      // child areas: the rectangle in the parent's client area
+  intptr_t tag;
+  SDL_Renderer* renderer; // made at the first present
+  SDL_Texture* texture;   // streaming, the size of the frames presented
+  int texture_width, texture_height;
+};
+
+static PlatWindow* from_sdl(SDL_Window* sdl) {
+  return sdl ? (PlatWindow*)SDL_GetWindowData(sdl, "plat") : nullptr;
+}
+
+static PlatWindow* top_of(PlatWindow* w) { return w && w->parent ? w->parent : w; }
+
+static int init_video() {
+  // Ctrl+C in a terminal should end the game as it ends any program.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  SDL_StopTextInput(); // keys are read as states; no input method in between
+  return 1;
+}
+
+int plat_display_open() { return init_video(); }
+
+void plat_display_close() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+static int surface_format_of(Uint32 sdl_format) {
+  switch (sdl_format) {
+  case SDL_PIXELFORMAT_RGB888:
+  case SDL_PIXELFORMAT_ARGB8888: return FMT_X8R8G8B8;
+  case SDL_PIXELFORMAT_RGB565: return FMT_R5G6B5;
+  case SDL_PIXELFORMAT_RGB555: return FMT_X1R5G5B5;
+  case SDL_PIXELFORMAT_RGB24: return 20; // 24-bit R8G8B8, which no back buffer uses
+  }
+  return 0;
+}
+
+int plat_display_desktop(PlatDesktop* out) {
+  SDL_DisplayMode mode;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
+  out->width = mode.w;
+  out->height = mode.h;
+  out->format = surface_format_of(mode.format);
+  out->refresh_rate = mode.refresh_rate;
+  return 1;
+}
+
+int plat_display_mode_count() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  int n = SDL_GetNumDisplayModes(0);
+  return n > 0 ? n : 0;
+}
+
+PlatWindow* plat_window_create(int x, int y, int width, int height, const char* title, int flags) {
+  if (!init_video()) return nullptr;
+  Uint32 sdl_flags = (flags & PLAT_WINDOW_HIDDEN) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+  if (flags & PLAT_WINDOW_BORDERLESS) sdl_flags |= SDL_WINDOW_BORDERLESS;
+  if (flags & PLAT_WINDOW_RESIZABLE) sdl_flags |= SDL_WINDOW_RESIZABLE;
+  if (flags & PLAT_WINDOW_MINIMIZED) sdl_flags |= SDL_WINDOW_MINIMIZED;
+  if (flags & PLAT_WINDOW_MAXIMIZED) sdl_flags |= SDL_WINDOW_MAXIMIZED;
+  if (x == PLAT_POS_DEFAULT) x = SDL_WINDOWPOS_UNDEFINED;
+  if (y == PLAT_POS_DEFAULT) y = SDL_WINDOWPOS_UNDEFINED;
+  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, sdl_flags);
+  PlatWindow* w = sdl ? new PlatWindow{} : nullptr;
+  if (!w) {
+    if (sdl) SDL_DestroyWindow(sdl);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  w->sdl = sdl;
+  SDL_SetWindowData(sdl, "plat", w);
+  return w;
+}
+
+PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height) {
+  if (!parent || parent->parent) return nullptr;
+  PlatWindow* w = new PlatWindow{};
+  w->parent = parent;
+  w->rect = {x, y, width, height};
+  return w;
+}
+
+void plat_window_destroy(PlatWindow* w) {
+  if (!w) return;
+  if (w->texture) SDL_DestroyTexture(w->texture);
+  if (w->renderer) SDL_DestroyRenderer(w->renderer);
+  if (w->sdl) {
+    SDL_DestroyWindow(w->sdl);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  delete w;
+}
+
+void plat_window_set_title(PlatWindow* w, const char* title) {
+  if (w->sdl) SDL_SetWindowTitle(w->sdl, title ? title : "");
+}
+
+void plat_window_place(PlatWindow* w, int x, int y, int width, int height) {
+  if (!w->sdl) {
+    w->rect = {x, y, width, height};
+    return;
+  }
+  SDL_SetWindowPosition(w->sdl, x, y);
+  SDL_SetWindowSize(w->sdl, width, height);
+}
+
+PlatRect plat_window_rect(PlatWindow* w) {
+  if (!w->sdl) return w->rect;
+  PlatRect r;
+  SDL_GetWindowPosition(w->sdl, &r.x, &r.y);
+  SDL_GetWindowSize(w->sdl, &r.width, &r.height);
+  return r;
+}
+
+void plat_window_show_full(PlatWindow* w, int full) {
+  if (!w->sdl) return;
+  if (full) {
+    SDL_ShowWindow(w->sdl);
+    // The desktop's own mode: nothing to restore, nothing to go wrong on the way back.
+    SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_RaiseWindow(w->sdl);
+  } else {
+    SDL_SetWindowFullscreen(w->sdl, 0);
+    SDL_HideWindow(w->sdl);
+  }
+}
+
+int plat_window_has_focus(PlatWindow* w) {
+  w = top_of(w);
+  return w && w->sdl && SDL_GetKeyboardFocus() == w->sdl;
+}
+
+PlatWindow* plat_window_focused() { return from_sdl(SDL_GetKeyboardFocus()); }
+
+void plat_window_set_tag(PlatWindow* w, intptr_t tag) { w->tag = tag; }
+intptr_t plat_window_tag(PlatWindow* w) { return w->tag; }
+
+static int event_kind(const SDL_WindowEvent& e) {
+  switch (e.event) {
+  case SDL_WINDOWEVENT_CLOSE: return PLAT_EVENT_CLOSE;
+  case SDL_WINDOWEVENT_MOVED: return PLAT_EVENT_MOVED;
+  case SDL_WINDOWEVENT_SIZE_CHANGED: return PLAT_EVENT_RESIZED;
+  case SDL_WINDOWEVENT_EXPOSED: return PLAT_EVENT_EXPOSED;
+  case SDL_WINDOWEVENT_FOCUS_GAINED: return PLAT_EVENT_FOCUS_GAINED;
+  case SDL_WINDOWEVENT_FOCUS_LOST: return PLAT_EVENT_FOCUS_LOST;
+  case SDL_WINDOWEVENT_MINIMIZED: return PLAT_EVENT_MINIMIZED;
+  case SDL_WINDOWEVENT_MAXIMIZED: return PLAT_EVENT_MAXIMIZED;
+  case SDL_WINDOWEVENT_RESTORED: return PLAT_EVENT_RESTORED;
+  }
+  return PLAT_EVENT_OTHER;
+}
+
+int plat_event_next(PlatEvent* ev, int timeout_ms) {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
+  SDL_Event e;
+  int got = timeout_ms < 0    ? SDL_WaitEvent(&e)
+            : timeout_ms == 0 ? SDL_PollEvent(&e)
+                              : SDL_WaitEventTimeout(&e, timeout_ms);
+  if (!got) return 0;
+  ev->raw = (int)e.type;
+  ev->window = nullptr;
+  ev->kind = PLAT_EVENT_OTHER;
+  if (e.type == SDL_WINDOWEVENT) {
+    ev->kind = event_kind(e.window);
+    ev->window = from_sdl(SDL_GetWindowFromID(e.window.windowID));
+  }
+  return 1;
+}
+
+void plat_cursor_show(int show) {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+static int ensure_texture(PlatWindow* top, int width, int height) {
+  if (!top->renderer) {
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    top->renderer = SDL_CreateRenderer(top->sdl, -1, 0);
+    if (!top->renderer) top->renderer = SDL_CreateRenderer(top->sdl, -1, SDL_RENDERER_SOFTWARE);
+    if (!top->renderer) return 0;
+  }
+  if (top->texture && top->texture_width == width && top->texture_height == height) return 1;
+  if (top->texture) SDL_DestroyTexture(top->texture);
+  top->texture = SDL_CreateTexture(top->renderer, SDL_PIXELFORMAT_RGB888,
+                                   SDL_TEXTUREACCESS_STREAMING, width, height);
+  if (!top->texture) return 0;
+  SDL_SetTextureScaleMode(top->texture, SDL_ScaleModeNearest);
+  top->texture_width = width;
+  top->texture_height = height;
+  return 1;
+}
+
+int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src,
+                        const PlatRect* dst) {
+  PlatWindow* top = top_of(w);
+  if (!top || !top->sdl || !frame || src->width < 1 || src->height < 1) return 0;
+  if (!ensure_texture(top, src->width, src->height)) return 0;
+
+  void* pixels;
+  int pitch;
+  if (SDL_LockTexture(top->texture, nullptr, &pixels, &pitch) != 0) return 0;
+  Surface target = {(uint8_t*)pixels, src->width, src->height, pitch, FMT_X8R8G8B8, 0, 0};
+  surface_copy(&target, 0, 0, frame, src->x, src->y, src->width, src->height);
+  SDL_UnlockTexture(top->texture);
+
+  // Rectangles are in window units; the renderer may have more pixels (HiDPI).
+  int out_w, out_h, win_w, win_h;
+  SDL_GetRendererOutputSize(top->renderer, &out_w, &out_h);
+  SDL_GetWindowSize(top->sdl, &win_w, &win_h);
+  SDL_Rect to;
+  if (dst) {
+    PlatRect at = *dst;
+    if (w->parent) {
+      at.x += w->rect.x;
+      at.y += w->rect.y;
+    }
+    double sx = win_w > 0 ? (double)out_w / win_w : 1.0,
+           sy = win_h > 0 ? (double)out_h / win_h : 1.0;
+    to = {(int)(at.x * sx), (int)(at.y * sy), (int)(at.width * sx), (int)(at.height * sy)};
+  } else {
+    PlatRect fit = plat_fit_frame(src->width, src->height, out_w, out_h);
+    to = {fit.x, fit.y, fit.width, fit.height};
+  }
+  SDL_SetRenderDrawColor(top->renderer, 0, 0, 0, 255);
+  SDL_RenderClear(top->renderer);
+  SDL_RenderCopy(top->renderer, top->texture, nullptr, &to);
+  SDL_RenderPresent(top->renderer);
+  return 1;
+}

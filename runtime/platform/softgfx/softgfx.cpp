@@ -1,0 +1,422 @@
+#include "runtime/platform/softgfx/softgfx.h"
+
+#include "runtime/platform/plat_window.h"
+
+#include <cstdlib>
+#include <cstring>
+
+struct GfxSystem {
+  int unused;
+};
+
+struct GfxDevice {
+  GfxPresentParams params;
+  PlatWindow* focus_window;
+  int behaviour;          // vertex processing flags given at creation
+  Surface* back_buffer;   // lockable, one per device
+  int back_buffer_refs;   // references handed out; a reset needs them all back
+  int condition;          // GFX_OK or the trouble the device is in
+  int checks_until_ready; // lost: cooperative-level tests until it can be reset (-1 never)
+  int in_scene;
+  uint32_t render[GFX_RS_COUNT]; // render states by number
+  uint32_t fvf;
+  uint32_t stage0[33];   // texture stage 0 states by type
+  uint32_t sampler0[14]; // sampler 0 states by type
+  int software_vp;
+  GfxTexture* texture; // stage 0
+  int state_sends;     // render states and vertex formats sent, for tests
+  int presents;
+};
+
+struct GfxTexture {
+  Surface* level;
+  int pool;
+};
+
+static const int max_texture_side = SURFACE_MAX_SIDE;
+
+static int is_back_buffer_format(int f) {
+  return f == FMT_X8R8G8B8 || f == FMT_R5G6B5 || f == FMT_X1R5G5B5;
+}
+
+GfxSystem* gfx_create() {
+  if (!plat_display_open()) return nullptr;
+  GfxSystem* g = (GfxSystem*)calloc(1, sizeof(GfxSystem));
+  if (!g) plat_display_close();
+  return g;
+}
+
+void gfx_release(GfxSystem* g) {
+  if (!g) return;
+  free(g);
+  plat_display_close();
+}
+
+int gfx_adapter_mode_count(GfxSystem* g, int format) {
+  // Every mode can show every back-buffer format: presenting converts.
+  if (!g || !is_back_buffer_format(format)) return 0;
+  return plat_display_mode_count();
+}
+
+int gfx_adapter_display_mode(GfxSystem* g, GfxDisplayMode* mode) {
+  PlatDesktop desk;
+  if (!g || !plat_display_desktop(&desk)) return GFX_INVALIDCALL;
+  mode->width = desk.width;
+  mode->height = desk.height;
+  mode->refresh_rate = desk.refresh_rate;
+  mode->format = desk.format;
+  return GFX_OK;
+}
+
+int gfx_check_device_type(GfxSystem* g, int display_format, int back_buffer_format, int windowed) {
+  if (!g || !is_back_buffer_format(back_buffer_format)) return GFX_INVALIDCALL;
+  if (!windowed && display_format != back_buffer_format) return GFX_INVALIDCALL;
+  return GFX_OK;
+}
+
+int gfx_device_caps(GfxSystem* g, GfxCaps* caps) {
+  if (!g) return GFX_INVALIDCALL;
+  caps->dev_caps = 0; // no hardware transform and lighting: vertices are ours to process
+  caps->max_texture_width = caps->max_texture_height = max_texture_side;
+  return GFX_OK;
+}
+
+static void default_states(GfxDevice* d) {
+  std::memset(d->render, 0, sizeof d->render);
+  d->render[GFX_RS_SRCBLEND] = GFX_BLEND_ONE;
+  d->render[GFX_RS_DESTBLEND] = GFX_BLEND_ZERO;
+  d->render[GFX_RS_MULTISAMPLEANTIALIAS] = 1;
+  d->fvf = 0;
+  std::memset(d->stage0, 0, sizeof d->stage0);
+  d->stage0[GFX_TSS_COLOROP] = 4; // modulate, which with no vertex colour is the texel itself
+  d->stage0[GFX_TSS_ALPHAOP] = GFX_TOP_SELECTARG1;
+  std::memset(d->sampler0, 0, sizeof d->sampler0);
+  d->sampler0[GFX_SAMP_MAGFILTER] = d->sampler0[GFX_SAMP_MINFILTER] = GFX_TEXF_POINT;
+  d->software_vp = 0;
+  d->texture = nullptr;
+  d->in_scene = 0;
+}
+
+static int params_valid(const GfxPresentParams* p) {
+  return is_back_buffer_format(p->back_buffer_format) && p->back_buffer_count <= 1 &&
+         p->back_buffer_width >= 1 && p->back_buffer_height >= 1 &&
+         p->back_buffer_width <= SURFACE_MAX_SIDE && p->back_buffer_height <= SURFACE_MAX_SIDE &&
+         p->device_window != nullptr;
+}
+
+GfxDevice* gfx_device_create(GfxSystem* g, PlatWindow* focus_window, int behaviour,
+                             const GfxPresentParams* params) {
+  if (!g || !focus_window || !params) return nullptr;
+  GfxPresentParams p = *params;
+  if (!p.device_window) p.device_window = focus_window;
+  if (!params_valid(&p)) return nullptr;
+  GfxDevice* d = (GfxDevice*)calloc(1, sizeof(GfxDevice));
+  if (!d) return nullptr;
+  d->back_buffer = surface_create(p.back_buffer_width, p.back_buffer_height, p.back_buffer_format);
+  if (!d->back_buffer) {
+    free(d);
+    return nullptr;
+  }
+  d->params = p;
+  d->focus_window = focus_window;
+  d->behaviour = behaviour;
+  d->condition = GFX_OK;
+  default_states(d);
+  return d;
+}
+
+void gfx_device_release(GfxDevice* d) {
+  if (!d) return;
+  surface_free(d->back_buffer);
+  free(d);
+}
+
+Surface* gfx_device_back_buffer(GfxDevice* d) {
+  d->back_buffer_refs++;
+  return d->back_buffer;
+}
+
+void gfx_back_buffer_release(GfxDevice* d) {
+  if (d->back_buffer_refs > 0) d->back_buffer_refs--;
+}
+
+int gfx_test_cooperative_level(GfxDevice* d) {
+  if (d->condition == GFX_DEVICELOST && d->checks_until_ready >= 0) {
+    if (d->checks_until_ready == 0)
+      d->condition = GFX_DEVICENOTRESET;
+    else
+      d->checks_until_ready--;
+  }
+  return d->condition;
+}
+
+int gfx_device_reset(GfxDevice* d, const GfxPresentParams* params) {
+  if (d->condition == GFX_DEVICELOST || d->condition == GFX_DRIVERINTERNALERROR)
+    return d->condition;
+  GfxPresentParams p = *params;
+  if (!p.device_window) p.device_window = d->focus_window;
+  if (d->back_buffer_refs > 0 || !params_valid(&p)) return GFX_INVALIDCALL;
+  Surface* fresh = surface_create(p.back_buffer_width, p.back_buffer_height, p.back_buffer_format);
+  if (!fresh) return GFX_OUTOFMEMORY;
+  surface_free(d->back_buffer);
+  d->back_buffer = fresh;
+  d->params = p;
+  d->condition = GFX_OK;
+  default_states(d);
+  return GFX_OK;
+}
+
+int gfx_present(GfxDevice* d, const GfxRect* src, const GfxRect* dst) {
+  if (d->condition != GFX_OK) return GFX_DEVICELOST;
+  PlatRect s = {0, 0, d->back_buffer->width, d->back_buffer->height};
+  if (src) s = {src->left, src->top, src->right - src->left, src->bottom - src->top};
+  PlatRect r;
+  if (dst) r = {dst->left, dst->top, dst->right - dst->left, dst->bottom - dst->top};
+  if (!plat_window_present(d->params.device_window, d->back_buffer, &s, dst ? &r : nullptr))
+    return GFX_DEVICELOST;
+  d->presents++;
+  return GFX_OK;
+}
+
+int gfx_clear(GfxDevice* d, uint32_t rgb) {
+  if (d->condition != GFX_OK) return GFX_OK; // a lost device ignores drawing
+  surface_fill(d->back_buffer, 0, 0, d->back_buffer->width, d->back_buffer->height, rgb);
+  return GFX_OK;
+}
+
+int gfx_begin_scene(GfxDevice* d) {
+  if (d->in_scene) return GFX_INVALIDCALL;
+  if (d->condition != GFX_OK) return GFX_DEVICELOST;
+  d->in_scene = 1;
+  return GFX_OK;
+}
+
+int gfx_end_scene(GfxDevice* d) {
+  if (!d->in_scene) return GFX_INVALIDCALL;
+  d->in_scene = 0;
+  return GFX_OK;
+}
+
+int gfx_set_render_state(GfxDevice* d, int state, uint32_t value) {
+  if (state < 0 || state >= GFX_RS_COUNT) return GFX_INVALIDCALL;
+  d->render[state] = value;
+  d->state_sends++;
+  return GFX_OK;
+}
+
+int gfx_set_fvf(GfxDevice* d, uint32_t fvf) {
+  d->fvf = fvf;
+  d->state_sends++;
+  return GFX_OK;
+}
+
+int gfx_set_texture_stage_state(GfxDevice* d, int stage, int type, uint32_t value) {
+  if (stage != 0 || type < 0 || type >= 33) return GFX_INVALIDCALL;
+  d->stage0[type] = value;
+  return GFX_OK;
+}
+
+int gfx_set_sampler_state(GfxDevice* d, int sampler, int type, uint32_t value) {
+  if (sampler != 0 || type < 0 || type >= 14) return GFX_INVALIDCALL;
+  d->sampler0[type] = value;
+  return GFX_OK;
+}
+
+int gfx_set_software_vertex_processing(GfxDevice* d, int on) {
+  d->software_vp = on;
+  return GFX_OK;
+}
+
+int gfx_set_texture(GfxDevice* d, int stage, GfxTexture* t) {
+  if (stage != 0) return GFX_INVALIDCALL;
+  d->texture = t;
+  return GFX_OK;
+}
+
+// Blending one pixel the general way: out = src * source factor + dst * destination factor.
+static uint32_t blend_factor(int factor, uint32_t alpha) {
+  switch (factor) {
+  case GFX_BLEND_ZERO: return 0;
+  case GFX_BLEND_ONE: return 255;
+  case GFX_BLEND_SRCALPHA: return alpha;
+  case GFX_BLEND_INVSRCALPHA: return 255 - alpha;
+  }
+  return 255;
+}
+
+static uint32_t blend_pixel(uint32_t s, uint32_t d, int src_factor, int dst_factor) {
+  uint32_t a = s >> 24;
+  uint32_t fs = blend_factor(src_factor, a), fd = blend_factor(dst_factor, a), out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    uint32_t v = (((s >> shift) & 255) * fs + ((d >> shift) & 255) * fd + 127) / 255;
+    out |= (v > 255 ? 255 : v) << shift;
+  }
+  return out;
+}
+
+// Texels whose alpha is 0 leave the pixel alone, alpha 255 replace it: a select
+// of four pixels at a time, without branches on the picture (the edges of a
+// figure would make them unpredictable). The rare partial alpha is blended alone.
+static void keyed_row_32(uint32_t* dst, const uint32_t* src, int n) {
+  typedef uint32_t u32x4 __attribute__((vector_size(16)));
+  int i = 0;
+  // Eight pixels a step: two selects share one test for partial alpha.
+  for (; i + 8 <= n; i += 8) {
+    u32x4 s0, s1, d0, d1;
+    std::memcpy(&s0, src + i, 16);
+    std::memcpy(&s1, src + i + 4, 16);
+    u32x4 a0 = s0 >> 24, a1 = s1 >> 24;
+    u32x4 clear0 = (u32x4)(a0 == 0), clear1 = (u32x4)(a1 == 0);
+    u32x4 partial = ~(clear0 | (u32x4)(a0 == 255)) | ~(clear1 | (u32x4)(a1 == 255));
+    uint64_t p[2];
+    std::memcpy(p, &partial, 16);
+    if (p[0] | p[1]) {
+      for (int k = i; k < i + 8; k++)
+        dst[k] = blend_pixel(src[k], dst[k], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+      continue;
+    }
+    std::memcpy(&d0, dst + i, 16);
+    std::memcpy(&d1, dst + i + 4, 16);
+    d0 = (d0 & clear0) | (s0 & ~clear0);
+    d1 = (d1 & clear1) | (s1 & ~clear1);
+    std::memcpy(dst + i, &d0, 16);
+    std::memcpy(dst + i + 4, &d1, 16);
+  }
+  for (; i < n; i++) {
+    uint32_t a = src[i] >> 24;
+    if (a == 255)
+      dst[i] = src[i];
+    else if (a)
+      dst[i] = blend_pixel(src[i], dst[i], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+  }
+}
+
+struct Vertex {
+  float x, y, z, rhw, u, v;
+};
+
+int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertices, int stride) {
+  if (!d->in_scene || !d->texture || d->fvf != GFX_FVF_XYZRHW_TEX1 || primitive_count != 2 ||
+      stride != (int)sizeof(Vertex) || !vertices)
+    return GFX_INVALIDCALL;
+  if (d->condition != GFX_OK) return GFX_OK;
+  Vertex v[4];
+  std::memcpy(v, vertices, sizeof v);
+  const Surface* tex = d->texture->level;
+  // The only quad drawn: corners top-left, top-right, bottom-left, bottom-right,
+  // shifted by half a pixel so that texel centres land on pixel centres.
+  float left = v[0].x + 0.5f, top = v[0].y + 0.5f;
+  bool exact = v[1].y == v[0].y && v[2].x == v[0].x && v[3].x == v[1].x && v[3].y == v[2].y &&
+               v[1].x - v[0].x == (float)tex->width && v[2].y - v[0].y == (float)tex->height &&
+               v[0].u == 0 && v[0].v == 0 && v[1].u == 1 && v[1].v == 0 && v[2].u == 0 &&
+               v[2].v == 1 && v[3].u == 1 && v[3].v == 1 && left > -1e9f && left < 1e9f &&
+               top > -1e9f && top < 1e9f && left == (float)(long long)left &&
+               top == (float)(long long)top;
+  if (!exact) return GFX_INVALIDCALL;
+  Surface* bb = d->back_buffer;
+  long long x0 = (long long)left, y0 = (long long)top;
+  long long x1 = x0 + tex->width, y1 = y0 + tex->height;
+  long long cx0 = x0 < 0 ? 0 : x0, cy0 = y0 < 0 ? 0 : y0;
+  long long cx1 = x1 > bb->width ? bb->width : x1, cy1 = y1 > bb->height ? bb->height : y1;
+  if (cx0 >= cx1 || cy0 >= cy1) return GFX_OK;
+  int n = (int)(cx1 - cx0), tx = (int)(cx0 - x0), ty = (int)(cy0 - y0);
+
+  int blend = d->render[GFX_RS_ALPHABLENDENABLE];
+  int sf = blend ? (int)d->render[GFX_RS_SRCBLEND] : GFX_BLEND_ONE;
+  int df = blend ? (int)d->render[GFX_RS_DESTBLEND] : GFX_BLEND_ZERO;
+  bool copy = sf == GFX_BLEND_ONE && df == GFX_BLEND_ZERO;
+  bool keyed = sf == GFX_BLEND_SRCALPHA && df == GFX_BLEND_INVSRCALPHA;
+  bool fast32 = tex->format == FMT_A8R8G8B8 && bb->format == FMT_X8R8G8B8;
+  int tbpp = surface_bytes_per_pixel(tex->format), bbpp = surface_bytes_per_pixel(bb->format);
+
+  for (long long row = cy0; row < cy1; row++) {
+    const uint8_t* s = tex->pixels + (size_t)(ty + row - cy0) * tex->pitch + (size_t)tx * tbpp;
+    uint8_t* p = bb->pixels + (size_t)row * bb->pitch + (size_t)cx0 * bbpp;
+    if (copy && (tex->format == bb->format || fast32 ||
+                 (tex->format == FMT_A1R5G5B5 && bb->format == FMT_X1R5G5B5))) {
+      std::memcpy(p, s, (size_t)n * bbpp);
+    } else if (keyed && fast32) {
+      keyed_row_32((uint32_t*)p, (const uint32_t*)s, n);
+    } else {
+      for (int i = 0; i < n; i++) {
+        uint32_t sp = 0, dp = 0;
+        std::memcpy(&sp, s + i * tbpp, tbpp);
+        std::memcpy(&dp, p + i * bbpp, bbpp);
+        uint32_t out =
+            blend_pixel(surface_to_argb(sp, tex->format), surface_to_argb(dp, bb->format), sf, df);
+        out = surface_from_argb(out, bb->format);
+        std::memcpy(p + i * bbpp, &out, bbpp);
+      }
+    }
+  }
+  return GFX_OK;
+}
+
+GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, int usage,
+                               int format, int pool) {
+  if (!d || levels != 1 || usage != 0 || (pool != GFX_POOL_MANAGED && pool != GFX_POOL_SYSTEMMEM))
+    return nullptr;
+  if (format != FMT_A8R8G8B8 && format != FMT_A1R5G5B5 && !is_back_buffer_format(format))
+    return nullptr;
+  GfxTexture* t = (GfxTexture*)calloc(1, sizeof(GfxTexture));
+  if (!t) return nullptr;
+  t->level = surface_create(width, height, format);
+  if (!t->level) {
+    free(t);
+    return nullptr;
+  }
+  t->pool = pool;
+  return t;
+}
+
+Surface* gfx_texture_level(GfxTexture* t) { return t->level; }
+
+void gfx_texture_release(GfxTexture* t) {
+  if (!t) return;
+  surface_free(t->level);
+  free(t);
+}
+
+Surface* gfx_surface_create(GfxDevice* d, int width, int height, int format, int pool) {
+  if (!d || pool != GFX_POOL_SYSTEMMEM) return nullptr;
+  return surface_create(width, height, format);
+}
+
+void gfx_surface_release(Surface* s) { surface_free(s); }
+
+uint8_t* gfx_surface_lock(Surface* s, int* pitch, int) {
+  if (!s || s->locked || s->dc_out) return nullptr;
+  s->locked = 1;
+  if (pitch) *pitch = s->pitch;
+  return s->pixels;
+}
+
+int gfx_surface_unlock(Surface* s) {
+  if (!s || !s->locked) return GFX_INVALIDCALL;
+  s->locked = 0;
+  return GFX_OK;
+}
+
+Surface* gfx_surface_get_dc(Surface* s) {
+  if (!s || s->locked || s->dc_out || !is_back_buffer_format(s->format)) return nullptr;
+  s->dc_out = 1;
+  return s;
+}
+
+int gfx_surface_release_dc(Surface* s) {
+  if (!s || !s->dc_out) return GFX_INVALIDCALL;
+  s->dc_out = 0;
+  return GFX_OK;
+}
+
+void gfx_device_simulate(GfxDevice* d, int condition, int checks_until_ready) {
+  d->condition = condition;
+  d->checks_until_ready = checks_until_ready;
+}
+
+int gfx_device_state_sends(GfxDevice* d) { return d->state_sends; }
+uint32_t gfx_device_render_state(GfxDevice* d, int state) {
+  return state >= 0 && state < GFX_RS_COUNT ? d->render[state] : 0;
+}
+int gfx_device_presents(GfxDevice* d) { return d->presents; }
+const GfxPresentParams* gfx_device_params(GfxDevice* d) { return &d->params; }

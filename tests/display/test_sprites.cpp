@@ -1,0 +1,288 @@
+// Sprites on the null platform's device, pixel for pixel.
+#include "runtime/image/codecs.h"
+#include "tests/display/null_screen.h"
+#include "tests/support/test_files.h"
+
+namespace {
+struct Sprites : NullDisplay {
+  void SetUp() override {
+    NullDisplay::SetUp();
+    open_windowed();
+  }
+};
+
+const uint32_t grey = 0x202020, magenta = 0xFF00FF;
+
+// Column colours of a 4-wide test sprite.
+uint32_t column_colour(int i, int) { return 0x101010u * (uint32_t)(i + 1); }
+} // namespace
+
+TEST_F(Sprites, ClippingAtEveryEdgeOfTheBuffer) {
+  int n = make_sprite(4, 2, column_colour);
+  ASSERT_NE(n, 0);
+  screen_clear(0);
+  sprite_draw(n, -4, 0); // just off the left edge
+  EXPECT_EQ(pixel(0, 0), 0u);
+  sprite_draw(n, -3, 0); // only its rightmost column shows, at x = 0
+  EXPECT_EQ(pixel(0, 0), column_colour(3, 0));
+  EXPECT_EQ(pixel(1, 0), 0u);
+  sprite_draw(n, 640, 10); // at x = buffer width
+  sprite_draw(n, 10, 480);
+  EXPECT_EQ(pixel(639, 10), 0u);
+  EXPECT_EQ(pixel(10, 479), 0u);
+  sprite_draw(n, 638, 479); // two columns and one row left
+  EXPECT_EQ(pixel(638, 479), column_colour(0, 0));
+  EXPECT_EQ(pixel(639, 479), column_colour(1, 0));
+  EXPECT_EQ(pixel(637, 479), 0u);
+  sprite_draw(n, 100, 100); // texel (i, j) onto pixel (x + i, y + j)
+  for (int i = 0; i < 4; i++) EXPECT_EQ(pixel(100 + i, 101), column_colour(i, 1));
+  EXPECT_EQ(pixel(104, 100), 0u);
+  EXPECT_EQ(pixel(100, 102), 0u);
+}
+
+TEST_F(Sprites, OnlyTheExactKeyColourIsLeftOutOn32Bits) {
+  const uint32_t row[3] = {magenta, 0xFE00FF, 0x00FF00};
+  int n = make_sprite(3, 1, [&](int i, int) { return row[i]; });
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 10, 10);
+  EXPECT_EQ(pixel(10, 10), grey);
+  EXPECT_EQ(pixel(11, 10), 0xFE00FFu);
+  EXPECT_EQ(pixel(12, 10), 0x00FF00u);
+  sprite_draw(n, 10, 20);
+  EXPECT_EQ(pixel(10, 20), magenta);
+}
+
+TEST_F(Sprites, KeyMatchesOnTheTopFiveBitsOn16Bits) {
+  ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+  EXPECT_EQ(screen_depth_bits(), 16);
+  int n = make_sprite(2, 1, [](int i, int) { return i == 0 ? 0xFA05FAu : 0x00FF00u; });
+  EXPECT_EQ(sprite_lookup(n)->depth, 16);
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(pixel(0, 0), pixel(5, 5)); // still the background
+  EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+}
+
+TEST_F(Sprites, DefaultKeyColourAppliesToSpritesMadeLater) {
+  int black_keyed = make_sprite(1, 1, [](int, int) { return 0u; });
+  sprite_set_key_colour(-1, 0xFF00FF);
+  int magenta_keyed = make_sprite(2, 1, [](int i, int) { return i ? 0u : magenta; });
+  screen_clear(grey);
+  sprite_draw_keyed(black_keyed, 0, 0);
+  sprite_draw_keyed(magenta_keyed, 10, 0);
+  EXPECT_EQ(pixel(0, 0), grey);  // made under the black default, unchanged by the new one
+  EXPECT_EQ(pixel(10, 0), grey); // magenta left out
+  EXPECT_EQ(pixel(11, 0), 0u);   // black drawn
+}
+
+TEST_F(Sprites, SettingTheSameKeyAgainLeavesThePixelsAlone) {
+  int n = make_sprite(2, 1, [](int i, int) { return i ? 0x00FF00u : magenta; });
+  sprite_set_key_colour(n, 0xFF00FF);
+  Surface* texels = sprite_lookup(n)->texture->surface;
+  uint32_t* p = (uint32_t*)texels->pixels;
+  EXPECT_EQ(p[0] >> 24, 0u);
+  EXPECT_EQ(p[1] >> 24, 0xFFu);
+  p[1] &= 0xFFFFFF; // marked, so any rewrite would show
+  sprite_set_key_colour(n, 0xFF00FF);
+  EXPECT_EQ(p[1] >> 24, 0u);
+  sprite_set_key_colour(n, 0x00FF00); // a new key recomputes every alpha
+  EXPECT_EQ(p[0] >> 24, 0xFFu);
+  EXPECT_EQ(p[1] >> 24, 0u);
+}
+
+TEST_F(Sprites, GrabStaysInsideTheBuffer) {
+  int whole = sprite_grab(-1, 0, 0, 640, 480);
+  EXPECT_NE(whole, 0);
+  EXPECT_EQ(sprite_width(whole), 640);
+  EXPECT_EQ(sprite_grab(-1, 1, 0, 640, 480), 0);
+  EXPECT_EQ(sprite_grab(-1, 0, 1, 640, 480), 0);
+  EXPECT_EQ(sprite_grab(-1, -1, 0, 10, 10), 0);
+  EXPECT_EQ(sprite_grab(-1, 0, 0, 0, 10), 0);
+  EXPECT_EQ(sprite_grab(-1, 0, 0, 0x7FFFFFFF, 1), 0);
+  EXPECT_NE(sprite_grab(7, 630, 470, 10, 10), 0);
+  EXPECT_EQ(sprite_width(7), 10);
+}
+
+TEST_F(Sprites, GrabAgainKeepsTheNumberAndResetsTheKey) {
+  put(0, 0, magenta);
+  int n = sprite_grab(-1, 0, 0, 4, 4);
+  sprite_set_key_colour(n, 0xFF00FF);
+  EXPECT_EQ(sprite_lookup(n)->texture->key_colour, 0xFF00FF);
+  EXPECT_NE(sprite_grab(n, 0, 0, 4, 4), 0); // same size: reused, key back to the default
+  EXPECT_EQ(sprite_lookup(n)->texture->key_colour, 0);
+  EXPECT_NE(sprite_grab(n, 0, 0, 8, 2), 0); // another size, same any-number
+  EXPECT_EQ(sprite_width(n), 8);
+  EXPECT_EQ(sprite_height(n), 2);
+}
+
+TEST_F(Sprites, SpritesDieWithTheirScreen) {
+  int n = make_sprite(2, 2, column_colour);
+  ASSERT_TRUE(sprite_grab(3, 0, 0, 2, 2));
+  sprite_free(3);
+  EXPECT_EQ(sprite_width(3), 0);
+  sprite_free(3);
+  screen_close();
+  EXPECT_EQ(sprite_width(n), 0);
+  EXPECT_EQ(sprite_grab(-1, 0, 0, 2, 2), 0); // no screen, no sprite
+  sprite_draw(n, 0, 0);                      // nothing to draw, and no harm
+}
+
+TEST_F(Sprites, BlendStatesAreSentOnlyWhenTheyChangeAndAgainAfterAReset) {
+  int n = make_sprite(2, 1, [](int i, int) { return i ? 0x00FF00u : magenta; });
+  sprite_set_key_colour(n, 0xFF00FF);
+  GfxDevice* device = screen_device();
+  int sends = gfx_device_state_sends(device);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(gfx_device_state_sends(device) - sends, 4);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(gfx_device_state_sends(device) - sends, 4);
+  sprite_draw(n, 0, 0); // source and destination factors change
+  EXPECT_EQ(gfx_device_state_sends(device) - sends, 6);
+  sprite_draw_keyed(n, 0, 0);
+  ASSERT_EQ(screen_flip(), 1);
+
+  gfx_device_simulate(device, GFX_DEVICENOTRESET, 0);
+  ASSERT_EQ(screen_flip(), 1);   // resets the device, whose states are back to their defaults
+  EXPECT_EQ(sprite_width(n), 2); // managed textures survive
+  sends = gfx_device_state_sends(device);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(gfx_device_state_sends(device) - sends, 4);
+  EXPECT_EQ(pixel(0, 0), grey);
+  EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+}
+
+TEST_F(Sprites, NothingIsDrawnWhileTheDeviceIsLost) {
+  int n = make_sprite(1, 1, [](int, int) { return 0x00FF00u; });
+  ASSERT_EQ(screen_flip(), 1);
+  screen_clear(grey);
+  gfx_device_simulate(screen_device(), GFX_DEVICELOST, -1);
+  sprite_draw(n, 0, 0);
+  sprite_draw_keyed(n, 0, 0);
+  screen_clear(0);
+  EXPECT_EQ(pixel(0, 0), grey);
+}
+
+// ---- Sprites from files and back ----
+
+namespace {
+void put_u32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = (uint8_t)(v >> (8 * i));
+}
+
+// A 24-bit BMP file of w x h pixels, pixel (i, j) of colour rgb(i, j) (0xRRGGBB).
+template <typename F> std::vector<uint8_t> bmp24(int w, int h, F rgb) {
+  size_t row = ((size_t)w * 3 + 3) & ~(size_t)3;
+  std::vector<uint8_t> b(54 + row * h, 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  put_u32(b, 2, (uint32_t)b.size());
+  put_u32(b, 10, 54);
+  put_u32(b, 14, 40);
+  put_u32(b, 18, (uint32_t)w);
+  put_u32(b, 22, (uint32_t)h);
+  b[26] = 1;
+  b[28] = 24;
+  for (int j = 0; j < h; j++)
+    for (int i = 0; i < w; i++) {
+      uint32_t c = rgb(i, j);
+      uint8_t* p = &b[54 + (size_t)(h - 1 - j) * row + (size_t)i * 3];
+      p[0] = (uint8_t)c;
+      p[1] = (uint8_t)(c >> 8);
+      p[2] = (uint8_t)(c >> 16);
+    }
+  return b;
+}
+
+struct SpriteFiles : Sprites {
+  ScratchDir dir;
+  void SetUp() override {
+    Sprites::SetUp();
+    codec_registry_init();
+    bmp_decoder_register();
+  }
+};
+} // namespace
+
+TEST_F(SpriteFiles, LoadedPixelsLandWhereTheyBelong) {
+  std::string path = dir / "picture.bmp";
+  write_file(path, bmp24(3, 2, [](int i, int j) { return j ? 0x000040u * (i + 1) : magenta; }));
+  int n = sprite_load(-1, path.c_str());
+  ASSERT_LT(n, -1); // an any-number
+  EXPECT_EQ(sprite_width(n), 3);
+  EXPECT_EQ(sprite_height(n), 2);
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 5, 7);
+  EXPECT_EQ(pixel(5, 7), grey);
+  EXPECT_EQ(pixel(5, 8), 0x000040u);
+  EXPECT_EQ(pixel(7, 8), 0x0000C0u);
+  EXPECT_NE(sprite_load(9, path.c_str()), 0); // a slot number: just nonzero
+  EXPECT_EQ(sprite_width(9), 3);
+}
+
+TEST_F(SpriteFiles, AMissingFileKeepsTheSpriteAFileNoDecoderTakesFreesIt) {
+  std::string path = dir / "picture.bmp", text = dir / "notes.txt";
+  write_file(path, bmp24(4, 4, column_colour));
+  write_file(text, std::string("not a picture"));
+  ASSERT_NE(sprite_load(5, path.c_str()), 0);
+  EXPECT_EQ(sprite_load(5, (dir / "missing.bmp").c_str()), 0);
+  EXPECT_EQ(sprite_width(5), 4);
+  EXPECT_EQ(sprite_load(5, text.c_str()), 0);
+  EXPECT_EQ(sprite_width(5), 0);
+  EXPECT_EQ(sprite_load(-1, dir.path.c_str()), 0); // a folder
+}
+
+TEST_F(SpriteFiles, DamagedPicturesGiveNothing) {
+  std::vector<uint8_t> huge = bmp24(2, 2, column_colour);
+  put_u32(huge, 18, 0x7FFFFFFF); // a width no texture can have
+  EXPECT_EQ(sprite_decode(-1, huge.data(), huge.size(), 0), 0);
+  std::vector<uint8_t> cut = bmp24(64, 64, column_colour);
+  cut.resize(200); // rows missing
+  ASSERT_NE(sprite_grab(3, 0, 0, 2, 2), 0);
+  EXPECT_EQ(sprite_decode(3, cut.data(), cut.size(), 0), 0);
+  EXPECT_EQ(sprite_width(3), 0);
+  EXPECT_EQ(sprite_decode(-1, nullptr, 0, 0), 0);
+}
+
+TEST_F(SpriteFiles, SixteenBitScreensKeyOnTheTopFiveBitsOfDecodedColours) {
+  ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+  std::vector<uint8_t> bmp = bmp24(2, 1, [](int i, int) { return i ? 0x00FF00u : 0xFA05FAu; });
+  int n = sprite_decode(-1, bmp.data(), bmp.size(), 0);
+  ASSERT_NE(n, 0);
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 0, 0);
+  EXPECT_EQ(pixel(0, 0), pixel(5, 5));
+  EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+}
+
+TEST_F(SpriteFiles, SavedRowsArePaddedAndBottomRowFirst) {
+  const uint32_t top[3] = {0x010203, 0x040506, 0x070809};
+  int n = make_sprite(3, 2, [&](int i, int j) { return j ? 0xFFFFFFu : top[i]; });
+  std::string path = dir / "saved.bmp";
+  ASSERT_NE(sprite_save(n, path.c_str()), 0);
+  std::vector<uint8_t> file = read_file(path);
+  ASSERT_EQ(file.size(), 54u + 12u * 2u);
+  const uint8_t bottom_row[12] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0};
+  const uint8_t top_row[12] = {3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(&file[54], bottom_row, 12), 0);
+  EXPECT_EQ(std::memcmp(&file[66], top_row, 12), 0);
+  EXPECT_EQ(sprite_save(n, nullptr), 0);
+  EXPECT_EQ(sprite_save(12345, path.c_str()), 0);
+  EXPECT_EQ(sprite_save(n, (dir / "no/such/folder/x.bmp").c_str()), 0);
+}
+
+TEST_F(SpriteFiles, AScreenshotIsA640x480BitmapOfTheScreen) {
+  screen_clear(0x0000FF);
+  put(0, 479, 0x00FF00);
+  int n = sprite_grab(-1, 0, 0, 640, 480);
+  std::string path = dir / "screen.bmp";
+  ASSERT_NE(sprite_save(n, path.c_str()), 0);
+  std::vector<uint8_t> file = read_file(path);
+  ASSERT_EQ(file.size(), 921654u);
+  EXPECT_EQ(file[54 + 1], 255);     // bottom-left pixel first: green
+  EXPECT_EQ(file[54 + 3 + 2], 255); // then red
+}

@@ -1,0 +1,139 @@
+// The SDL2 platform with real windows on a private X server (Xvfb), keys sent
+// with xdotool, and the game program itself.
+#include "tests/display/sdl2_runtime.h"
+#include "tests/support/xvfb.h"
+
+#include <gtest/gtest.h>
+
+// What a window manager sends when the close box is clicked (x11_close.cpp).
+bool request_close(const std::string& display, unsigned long window);
+
+namespace {
+const char* const game_caption = "Quillmoor: Ctrl+F for full screen.";
+
+// The X window with this exact title, waiting up to 10 s for it; "" if none.
+std::string find_window(const std::string& title) {
+  std::string pattern;
+  for (char c : title) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+    pattern += c;
+  }
+  return command_output("timeout 10 xdotool search --sync --name '^" + pattern + "$' | head -n 1");
+}
+
+struct RealWindow : ::testing::Test {
+  Xvfb x;
+  void SetUp() override {
+    if (!x.start()) GTEST_SKIP() << "Xvfb could not start here, so no real window can be tested";
+    setenv("DISPLAY", x.display.c_str(), 1);
+  }
+  // The game started on the private server in its working folder.
+  void start_game(Child* game) {
+    ASSERT_TRUE(game->start(game_program, QUILL_DATA_DIR,
+                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                             "ASAN_OPTIONS=detect_leaks=0"}));
+  }
+};
+} // namespace
+
+TEST_F(RealWindow, TheGameWindowHasItsCaptionAndSizeAndEndsOnEscape) {
+  Child game;
+  start_game(&game);
+  std::string id = find_window(game_caption);
+  ASSERT_FALSE(id.empty()) << game.error_output();
+  // Centred on the 1280x1024 screen (no window manager adds a frame here).
+  EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + id + " | tr '\\n' ' '"),
+            "WINDOW=" + id + " X=320 Y=272 WIDTH=640 HEIGHT=480 SCREEN=0 ");
+  command_output("xdotool windowfocus --sync " + id + " keydown Escape sleep 0.1 keyup Escape");
+  EXPECT_EQ(game.wait(20000), 0) << game.error_output();
+}
+
+TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
+  Child game;
+  start_game(&game);
+  std::string id = find_window(game_caption);
+  ASSERT_FALSE(id.empty()) << game.error_output();
+  ASSERT_TRUE(request_close(x.display, std::stoul(id)));
+  EXPECT_EQ(game.wait(20000), 0) << game.error_output();
+}
+
+// Keys held on the real keyboard reach the snapshot under their scancodes, and
+// nothing else does.
+TEST_F(RealWindow, KeysReachTheSnapshotWithTheirScancodes) {
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  Runtime runtime;
+  ASSERT_TRUE(display_init());
+  ASSERT_TRUE(keyboard_init());
+  ASSERT_TRUE(window_open(0, 0, 0, 320, 240, "keyboard test", 0xC80001));
+  ASSERT_TRUE(screen_open_windowed(window_handle(0), 0, 0, 320, 240, 0, 0, 0));
+  std::string id = find_window("keyboard test");
+  ASSERT_FALSE(id.empty());
+  command_output("xdotool windowfocus --sync " + id);
+
+  // Samples for up to a second until the snapshot satisfies want.
+  auto settle = [](auto want) {
+    for (int i = 0; i < 200; i++) {
+      while (window_event()) {}
+      if (keyboard_sample() && want()) return true;
+      usleep(5000);
+    }
+    return false;
+  };
+  ASSERT_TRUE(settle([] { return true; })) << "the window never got the keyboard focus";
+
+  // xdotool holds the left Shift or Ctrl too when it is asked for the right one.
+  const struct {
+    const char* key;
+    int code;
+    int companion;
+  } keys[] = {
+      {"Escape", 1, 0},       {"1", 2, 0},
+      {"0", 11, 0},           {"minus", 12, 0},
+      {"BackSpace", 14, 0},   {"Tab", 15, 0},
+      {"q", 16, 0},           {"bracketleft", 26, 0},
+      {"Return", 28, 0},      {"Control_L", 29, 0},
+      {"a", 30, 0},           {"f", 33, 0},
+      {"semicolon", 39, 0},   {"grave", 41, 0},
+      {"Shift_L", 42, 0},     {"backslash", 43, 0},
+      {"z", 44, 0},           {"slash", 53, 0},
+      {"Shift_R", 54, 42},    {"KP_Multiply", 55, 0},
+      {"Alt_L", 56, 0},       {"space", 57, 0},
+      {"F1", 59, 0},          {"F5", 63, 0},
+      {"F10", 68, 0},         {"KP_Subtract", 74, 0},
+      {"KP_Add", 78, 0},      {"F11", 87, 0},
+      {"F12", 88, 0},         {"KP_Enter", 156, 0},
+      {"Control_R", 157, 29}, {"KP_Divide", 181, 0},
+      {"Home", 199, 0},       {"Up", 200, 0},
+      {"Prior", 201, 0},      {"Left", 203, 0},
+      {"Right", 205, 0},      {"End", 207, 0},
+      {"Down", 208, 0},       {"Next", 209, 0},
+      {"Insert", 210, 0},     {"Delete", 211, 0},
+      {"Super_L", 219, 0},    {"Menu", 221, 0},
+  };
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.key);
+    command_output(std::string("xdotool keydown ") + k.key);
+    bool seen = settle([&] { return key_down(k.code) != 0; });
+    usleep(60000); // held for at least 60 ms
+    EXPECT_TRUE(seen);
+    for (int code = 0; code < 256; code++) {
+      if (code != k.code && code != k.companion) {
+        EXPECT_EQ(key_down(code), 0) << "also down: " << code;
+      }
+    }
+    command_output(std::string("xdotool keyup ") + k.key);
+    EXPECT_TRUE(settle([] { return key_down(-1) == 0; }));
+  }
+
+  // A full screen lives on the base window, which then owns the keyboard.
+  ASSERT_TRUE(screen_open_full(640, 480, 32, "full screen test"));
+  std::string full = find_window("full screen test");
+  ASSERT_FALSE(full.empty());
+  command_output("xdotool windowfocus --sync " + full + " keydown space");
+  EXPECT_TRUE(settle([] { return screen_flip() && key_down(57) != 0; }));
+  command_output("xdotool keyup space");
+  EXPECT_TRUE(settle([] { return key_down(-1) == 0; }));
+  EXPECT_NE(command_output("xdotool search --onlyvisible --name '^full screen test$'"), "");
+  screen_close(); // hides the base window again
+  EXPECT_EQ(command_output("xdotool search --onlyvisible --name '^full screen test$'"), "");
+}

@@ -1,0 +1,203 @@
+// The game's window, screen and drawing on the null platform.
+#include "game/game_state.h"
+#include "game/screen_modes.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprites.h"
+#include "runtime/display/window.h"
+#include "runtime/input_sound/keyboard.h"
+#include "tests/support/null_game.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+uint32_t pixel(int x, int y) {
+  const Surface* s = screen_back_buffer();
+  uint32_t p;
+  std::memcpy(&p, s->pixels + (size_t)y * s->pitch + 4 * (size_t)x, 4);
+  return p & 0xFFFFFF;
+}
+
+// A plain sprite of one colour (0xRRGGBB), made on the open screen.
+int plain_sprite(int w, int h, uint32_t rgb) {
+  screen_clear((int)((rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16));
+  return sprite_grab(-1, 0, 0, w, h);
+}
+
+// The game started and its first screen open, frames run by the test.
+struct GameScreen : ::testing::Test {
+  void SetUp() override {
+    null_reset();
+    null_exit_hook([](int code) { throw GameExit{code}; });
+    game_startup();
+  }
+  void TearDown() override {
+    close_game_screen();
+    shutdown_runtime();
+    game_state_reset();
+    null_exit_hook(nullptr);
+  }
+};
+} // namespace
+
+TEST(GameWindow, OpensCentredWithItsCaptionAndEndsOnTheCloseBox) {
+  null_reset();
+  null_display_set(1280, 1024, FMT_X8R8G8B8, 60);
+  null_keyboard_script([](uint32_t read, uint8_t*) {
+    PlatWindow* w = window_handle(0);
+    if (read == 0) {
+      EXPECT_STREQ(null_window_title(w), "Quillmoor: Ctrl+F for full screen.");
+      PlatRect r = plat_window_rect(w);
+      EXPECT_EQ(r.width, 640);
+      EXPECT_EQ(r.height, 480);
+      EXPECT_EQ(r.x, 320);
+      EXPECT_EQ(r.y, 272);
+    }
+    if (read == 40) null_window_send(w, PLAT_EVENT_CLOSE);
+  });
+  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(null_keyboard_reads(), 42u); // the request is read at the start of the next frame
+  EXPECT_EQ(null_messages(), "");
+  EXPECT_EQ(null_window_count(), 0); // everything closed on the way out
+}
+
+TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessage) {
+  null_reset();
+  null_display_present(0);
+  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
+  null_reset();
+  null_windows_allowed(0);
+  EXPECT_EQ(run_game_to_exit(), 0);
+  // The base window could not be made either, so the display already fails.
+  EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
+}
+
+TEST(GameWindow, AScreenThatWillNotOpenEndsWithThe640x480Message) {
+  null_reset();
+  null_windows_allowed(1); // the base window, then no more
+  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(null_messages(), "Quillmoor - Error: A 640x480 screen could not be opened!\n");
+}
+
+TEST_F(GameScreen, TheFirstFrameIsBlackAndShown) {
+  EXPECT_EQ(game.windowed, 1);
+  EXPECT_EQ(game.screen_open, 1);
+  EXPECT_EQ(null_window_presents(window_handle(0)), 1);
+  EXPECT_EQ(pixel(0, 0), 0u);
+}
+
+TEST_F(GameScreen, AnInactiveWindowPausesEverythingButTheCloseBox) {
+  game.shake = 10;
+  game_frame();
+  EXPECT_EQ(game.shake, 9);
+  int presents = null_window_presents(window_handle(0));
+  null_set_focus(0);
+  for (int i = 0; i < 5; i++) game_frame();
+  EXPECT_EQ(game.screen_active, 0);
+  EXPECT_EQ(game.shake, 9);
+  EXPECT_EQ(null_window_presents(window_handle(0)), presents);
+  null_window_send(window_handle(0), PLAT_EVENT_CLOSE);
+  game_frame();
+  EXPECT_EQ(game.quit_requested, 1);
+  null_set_focus(1);
+  game_frame();
+  EXPECT_EQ(game.shake, 8);
+  EXPECT_EQ(null_window_presents(window_handle(0)), presents + 1);
+}
+
+TEST_F(GameScreen, FullScreenNoticesTheFocusComingBack) {
+  ASSERT_EQ(open_game_screen(0), 1);
+  EXPECT_EQ(game.windowed, 0);
+  EXPECT_EQ(window_handle(0), nullptr); // the window went with its screen
+  PlatWindow* base = base_window();
+  game_frame();
+  null_set_focus(0);
+  game_frame(); // this frame's flip hears of the loss
+  game_frame();
+  EXPECT_EQ(game.screen_active, 0);
+  int presents = null_window_presents(base);
+  null_set_focus(1);
+  game_frame();
+  game_frame();
+  EXPECT_EQ(game.screen_active, 1);
+  EXPECT_GT(null_window_presents(base), presents);
+  ASSERT_EQ(open_game_screen(1), 1); // and back into a window
+  EXPECT_STREQ(null_window_title(window_handle(0)), "Quillmoor: Ctrl+F for full screen.");
+}
+
+TEST_F(GameScreen, PanelsUnderTheCameraAFlashInTheirPlaceAndBlackAtTheEnd) {
+  int green = plain_sprite(640, 480, 0x00FF00), blue = plain_sprite(640, 480, 0x0000FF);
+  game.panels = {green, blue};
+  game.panel_count = 2;
+  game.camera_x = 320.7f;
+  screen_clear(0x0000FF);
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0x00FF00u); // panel 0 from x -320
+  EXPECT_EQ(pixel(319, 0), 0x00FF00u);
+  EXPECT_EQ(pixel(320, 0), 0x0000FFu); // panel 1 from x 320
+  EXPECT_EQ(pixel(639, 479), 0x0000FFu);
+
+  game.camera_x = 700; // in the last panel: it alone is drawn, from x -60
+  screen_clear(0xFFFFFF);
+  draw_background();
+  EXPECT_EQ(pixel(579, 0), 0x0000FFu);
+  EXPECT_EQ(pixel(580, 0), 0xFFFFFFu);
+
+  game.flash = 0x0000FF; // red, for one frame
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(game.flash, -1);
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0x0000FFu);
+
+  game.ending = 1;
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0u);
+}
+
+TEST_F(GameScreen, EntitiesShakeChooseTheirFrameAndFaceThePlayer) {
+  int frames[4];
+  const uint32_t colours[4] = {0x100000, 0x200000, 0x300000, 0x400000};
+  for (int i = 0; i < 4; i++) {
+    frames[i] = plain_sprite(2, 2, colours[i]);
+    sprite_set_key_colour(frames[i], 0xFF00FF);
+  }
+  std::memcpy(game.anim_frames[KIND_GIRL], frames, sizeof frames);
+  Entity player{}, girl{};
+  player.x = 300;
+  game.player = &player;
+  game.camera_x = 100;
+  girl.sprite = KIND_GIRL;
+  girl.follow_state = 2;
+  girl.x = 200;
+  girl.height = 2;
+  girl.y = 100;      // bottom edge 100 up: top at 480 - 102
+  girl.phase = 5.9f; // frame 5 mod 4 = 1, then 1 mod 2 = 1
+  screen_clear(0);
+  draw_entity(&girl);
+  EXPECT_EQ(pixel(100, 378), 0x200000u); // left of the player: facing right
+  girl.x = 400;
+  draw_entity(&girl);
+  EXPECT_EQ(pixel(300, 378), 0x400000u); // right of the player: frame 1 + 2
+
+  // A steady entity moves with the ground panels' shake; frames come mod 4.
+  Entity rock{};
+  std::memcpy(game.anim_frames[KIND_ROCKS], frames, sizeof frames);
+  rock.sprite = KIND_ROCKS;
+  rock.animated = 1;
+  rock.steady = 1;
+  rock.x = 150;
+  rock.height = 2;
+  rock.phase = 6;
+  game.shake_x = 3;
+  game.shake = 0;
+  screen_clear(0);
+  draw_entity(&rock);
+  EXPECT_EQ(pixel(47, 478), 0x300000u);
+  EXPECT_EQ(pixel(50, 478), 0u);
+  game.anim_frames[KIND_ROCKS][2] = 0; // an empty frame draws nothing
+  screen_clear(0);
+  draw_entity(&rock);
+  EXPECT_EQ(pixel(47, 478), 0u);
+}

@@ -1,0 +1,127 @@
+// A private X server (Xvfb) for tests that need a real window, and helpers to
+// run programs against it.
+#pragma once
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+struct Xvfb {
+  pid_t pid = -1;
+  std::string display; // ":N", empty until the server is up
+
+  // Starts a server on a free display number; false when Xvfb cannot start.
+  bool start() {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+      close(fds[0]);
+      int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, 1);
+      dup2(quiet, 2);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+             "tcp", (char*)nullptr);
+      _exit(127);
+    }
+    close(fds[1]);
+    // The server writes its display number once it accepts clients.
+    std::string number;
+    pollfd p = {fds[0], POLLIN, 0};
+    while (poll(&p, 1, 10000) > 0) {
+      char c;
+      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+      number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) return false;
+    display = ":" + number;
+    return true;
+  }
+  ~Xvfb() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+// Runs a shell command; its standard output, trailing newline removed.
+inline std::string command_output(const std::string& command) {
+  std::string out;
+  if (FILE* f = popen(command.c_str(), "r")) {
+    char buf[256];
+    while (size_t n = fread(buf, 1, sizeof buf, f)) out.append(buf, n);
+    pclose(f);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// A program started in a folder with extra environment variables ("NAME=value";
+// "NAME=" removes NAME), its standard error kept in a file.
+struct Child {
+  pid_t pid = -1;
+  std::string stderr_path;
+
+  bool start(const std::string& program, const std::string& folder,
+             const std::vector<std::string>& env) {
+    char name[] = "/tmp/quill-child-XXXXXX";
+    int err = mkstemp(name);
+    if (err < 0) return false;
+    stderr_path = name;
+    pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+      for (const std::string& e : env) {
+        size_t eq = e.find('=');
+        if (eq + 1 == e.size())
+          unsetenv(e.substr(0, eq).c_str());
+        else
+          setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+      }
+      dup2(err, 2);
+      if (chdir(folder.c_str()) != 0) _exit(126);
+      execl(program.c_str(), program.c_str(), (char*)nullptr);
+      _exit(127);
+    }
+    close(err);
+    return true;
+  }
+  // The exit code, or -1 when the program has not ended within timeout_ms (it is
+  // then killed) or was ended by a signal.
+  int wait(int timeout_ms) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > until) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string error_output() const { return command_output("cat " + stderr_path); }
+  ~Child() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    if (!stderr_path.empty()) unlink(stderr_path.c_str());
+  }
+};
