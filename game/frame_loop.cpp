@@ -100,6 +100,16 @@ void draw_entity(const Entity* e) {
   if (sprite) sprite_draw_keyed(sprite, sx, sy);
 }
 
+// The caption over everything, then the flip; a frame whose drawing output
+// cannot start is not shown at all.
+static void draw_text_layer() {
+  if (!draw_start(screen_output())) return;
+  draw_mode(DRAW_TRANSPARENT);
+  if (game.font) draw_font(game.font);
+  draw_stop();
+  screen_flip();
+}
+
 void game_frame() {
   if (game.windowed)
     while (int event = window_event())
@@ -116,8 +126,7 @@ void game_frame() {
     if (!game.ending)
       for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
         if (e->health >= 0) draw_entity(e);
-    // Captions go over everything, just before the flip.
-    screen_flip();
+    draw_text_layer();
     if (key_down(KEY_ESCAPE)) game.quit_requested = 1;
   } else if (!game.windowed) {
     // Nobody flips an inactive full screen, so its window events would wait
