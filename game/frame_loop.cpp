@@ -1,6 +1,10 @@
 #include "game/frame_loop.h"
 
+#include "game/captions.h"
+#include "game/ending.h"
+#include "game/entities.h"
 #include "game/game_state.h"
+#include "game/player.h"
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
@@ -51,9 +55,17 @@ void game_startup() {
 }
 
 // The world moves only while no caption is shown.
-static void world_step() {
-  if (game.caption_on) return;
+void world_step() {
+  if (game.caption_on) {
+    caption_input();
+    return;
+  }
+  player_step();
+  entities_pass();
+  check_ending();
+  monster_westward_rule();
   if (game.shake > 0) game.shake--;
+  scan_discoveries();
 }
 
 // Panels are drawn opaque; everything on them keyed.
@@ -128,6 +140,11 @@ void game_frame() {
         if (e->health >= 0) draw_entity(e);
     draw_text_layer();
     if (key_down(KEY_ESCAPE)) game.quit_requested = 1;
+    // F1 is asked every frame, F5 only when no hint card was queued.
+    if (key_released(KEY_F1) && !game.caption_on)
+      queue_hint_card();
+    else if (key_released(KEY_F5) && !game.caption_on)
+      queue_version_card();
   } else if (!game.windowed) {
     // Nobody flips an inactive full screen, so its window events would wait
     // forever; handling them here lets the return of the focus be seen.

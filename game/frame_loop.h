@@ -8,6 +8,9 @@
 // Start-up up to the first frame; ends the process through fatal_error when the
 // display, the keyboard or the first screen fails.
 void game_startup();
+// The world's rules for one frame in their order, or only the caption input
+// while a caption is shown.
+void world_step();
 // One frame: events, clock, keyboard, world step or caption input, drawing, keys.
 void game_frame();
 

@@ -1,6 +1,7 @@
 #include "game/screen_modes.h"
 
 #include "game/game_state.h"
+#include "game/sprite_assets.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/window.h"
@@ -44,6 +45,7 @@ int open_game_screen(int windowed) {
     game.screen_open = 1;
     screen_clear(0);
     screen_flip();
+    load_sprites(1); // closing the last screen freed every sprite
   }
   return result;
 }

@@ -1,0 +1,15 @@
+// The game's art: every picture is scaled by four once and kept on disk beside
+// its source (name + "_x4.png"), then loaded as a sprite keyed on magenta; the
+// landscape is cut into 640 by 480 panels at every opening of the screen.
+#pragma once
+
+#include <string>
+
+// The sprite of ".\see\" + name + ".png" through its scaled copy (made when missing
+// or empty); records it under name and moves the static entities that showed the
+// name's previous sprite to it. With reload 0 a known name gives its sprite
+// without loading. 0 when no sprite could be made (the entities then show nothing).
+int load_scaled_sprite(const std::string& name, int reload);
+// Cuts ".\see\urth.png" into the panels and loads the frame table and the five
+// singles; a picture that fails leaves 0 in its place. Always returns 0.
+int load_sprites(int reload);

@@ -1,0 +1,285 @@
+// The scaled copies, the frame table, the panels and the re-pointing of static
+// entities, on the null platform in a scratch working folder.
+#include "game/frame_loop.h"
+#include "game/game_state.h"
+#include "game/screen_modes.h"
+#include "game/sprite_assets.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprites.h"
+#include "tests/assets/png_files.h"
+#include "tests/support/null_game.h"
+#include "tests/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const FRAMES[KIND_COUNT][4] = {
+    {"sir0", "sir1", "sir2", "sir3"},     {"rox0", "rox1", "rox2", "rox3"},
+    {"tree0", "tree1", "tree2", ""},      {"tree3", "tree4", "tree5", "tree6"},
+    {"brid0", "brid1", "brid2", "brid3"}, {"sher0", "sher1", "", ""},
+    {"pit0", "pit1", "pit2", "pit3"},     {"fg0", "fg1", "fg2", "fg3"},
+    {"frz0", "frz1", "frz2", ""},         {"mam0", "mam1", "", ""},
+    {"gal0", "gal1", "gal2", "gal3"},     {"mam2", "mam3", "", ""},
+};
+const char* const SINGLES[] = {"lite", "bsh", "twigs", "mag", "feet"};
+
+std::vector<std::string> all_names() {
+  std::vector<std::string> names(std::begin(SINGLES), std::end(SINGLES));
+  for (const auto& row : FRAMES)
+    for (const char* n : row)
+      if (*n) names.push_back(n);
+  return names;
+}
+
+// The back buffer's pixel at x, y as 0xRRGGBB.
+uint32_t pixel(int x, int y) {
+  const Surface* s = screen_back_buffer();
+  uint32_t p;
+  std::memcpy(&p, s->pixels + (size_t)y * s->pitch + 4 * (size_t)x, 4);
+  return p & 0xFFFFFF;
+}
+
+RgbPicture picture(int w, int h, uint32_t fill) {
+  RgbPicture p;
+  p.width = w, p.height = h;
+  p.pixels.assign((size_t)w * h, fill);
+  return p;
+}
+
+// A landscape in 160-pixel bands of colours of their own.
+uint32_t band_colour(int band) {
+  return (uint32_t)((40 + band * 8) << 16 | (200 - band * 6) << 8 | (band * 9 + 3));
+}
+
+struct SpriteAssets : ::testing::Test {
+  ScratchDir dir;
+  std::string home;
+  bool started = false;
+
+  void SetUp() override {
+    home = fs::current_path().string();
+    fs::create_directory(dir / "see");
+    fs::current_path(dir.path);
+    null_reset();
+    null_exit_hook([](int code) { throw GameExit{code}; });
+  }
+  void TearDown() override {
+    if (started) {
+      close_game_screen();
+      shutdown_runtime();
+    }
+    game_state_reset();
+    null_exit_hook(nullptr);
+    fs::current_path(home);
+  }
+  // Start-up opens the first screen, which loads the sprites, then builds the world.
+  void start() {
+    started = true;
+    game_startup();
+  }
+  // The game's own pictures, every source but the ones named.
+  void copy_art(const std::vector<std::string>& except = {}) {
+    std::vector<std::string> names = all_names();
+    names.push_back("urth");
+    for (const std::string& n : names)
+      if (std::find(except.begin(), except.end(), n) == except.end())
+        fs::copy_file(std::string(QUILL_DATA_DIR) + "/see/" + n + ".png",
+                      dir / ("see/" + n + ".png"));
+  }
+  std::string see(const std::string& file) { return dir / ("see/" + file); }
+};
+
+// Each 4 x 4 block of the copy holds the colour of its source pixel.
+void expect_blocks(const RgbPicture& source, const RgbPicture& copy) {
+  ASSERT_EQ(copy.width, source.width * 4);
+  ASSERT_EQ(copy.height, source.height * 4);
+  int wrong = 0;
+  for (int y = 0; y < copy.height; y++)
+    for (int x = 0; x < copy.width; x++) wrong += copy.at(x, y) != source.at(x / 4, y / 4);
+  EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
+
+TEST_F(SpriteAssets, AFirstStartScalesEverySourcePixelIntoASolidBlockAtTheSourcesDepth) {
+  // tree3 in colour, tree4 with a 16-colour palette; nothing else is there.
+  RgbPicture colour = picture(16, 20, 0xFF00FF), palette = picture(16, 20, 0xFF00FF);
+  const uint32_t inks[] = {0x224466, 0xFF00FF, 0x80C040, 0xFFFFFF, 0x000000, 0xFE00FF};
+  for (int i = 0; i < 320; i++) {
+    colour.pixels[i] = inks[(i * 7 + i / 16) % 6];
+    palette.pixels[i] = inks[(i * 5 + i / 16 * 3) % 6];
+  }
+  ASSERT_TRUE(png_write_file(see("tree3.png"), colour, 0));
+  ASSERT_TRUE(png_write_file(see("tree4.png"), palette, 4));
+  start();
+
+  RgbPicture copy3 = png_read_file(see("tree3_x4.png")), copy4 = png_read_file(see("tree4_x4.png"));
+  expect_blocks(colour, copy3);
+  expect_blocks(palette, copy4);
+  EXPECT_EQ(copy3.colour_type, PNG_COLOR_TYPE_RGB);
+  EXPECT_EQ(copy4.colour_type, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_EQ(copy4.bit_depth, 4);
+  for (int f = 0; f < 2; f++) {
+    EXPECT_EQ(sprite_width(game.anim_frames[KIND_FALLEN_TREE][f]), 64);
+    EXPECT_EQ(sprite_height(game.anim_frames[KIND_FALLEN_TREE][f]), 80);
+  }
+  // Everything else is missing: empty cells, no landscape, no panels.
+  EXPECT_EQ(game.anim_frames[KIND_FALLEN_TREE][2], 0);
+  EXPECT_EQ(game.anim_frames[KIND_PLAYER][0], 0);
+  EXPECT_EQ(game.bsh_sprite, 0);
+  EXPECT_EQ(game.world_width, 0.0f);
+  EXPECT_EQ(game.panel_count, 0);
+  EXPECT_FALSE(fs::exists(see("temp.png")));
+}
+
+TEST_F(SpriteAssets, AnEmptyOrUnreadableScaledCopyIsMadeAgain) {
+  RgbPicture pic = picture(16, 20, 0x3060C0);
+  pic.pixels[0] = 0xFF00FF;
+  for (const char* name : {"tree3", "tree4", "tree5"})
+    ASSERT_TRUE(png_write_file(see(std::string(name) + ".png"), pic, 0));
+  write_file(see("tree3_x4.png"), std::string());
+  // A copy whose writing was cut short: the head of a good PNG.
+  ASSERT_TRUE(png_write_file(see("scratch.png"), picture(64, 80, 0x102030), 0));
+  std::vector<uint8_t> head = read_file(see("scratch.png"));
+  head.resize(40);
+  write_file(see("tree4_x4.png"), head);
+  fs::create_directory(see("tree5_x4.png")); // a folder in the copy's place
+  start();
+
+  expect_blocks(pic, png_read_file(see("tree3_x4.png")));
+  expect_blocks(pic, png_read_file(see("tree4_x4.png")));
+  EXPECT_EQ(sprite_width(game.anim_frames[KIND_FALLEN_TREE][0]), 64);
+  EXPECT_EQ(sprite_width(game.anim_frames[KIND_FALLEN_TREE][1]), 64);
+  EXPECT_EQ(game.anim_frames[KIND_FALLEN_TREE][2], 0);
+  EXPECT_TRUE(fs::is_directory(see("tree5_x4.png")));
+}
+
+TEST_F(SpriteAssets, AMissingPictureLeavesOnlyItsOwnCellEmpty) {
+  copy_art({"gal2"});
+  start();
+  for (int kind = 0; kind < KIND_COUNT; kind++)
+    for (int f = 0; f < 4; f++) {
+      bool named = *FRAMES[kind][f] && std::string(FRAMES[kind][f]) != "gal2";
+      EXPECT_EQ(game.anim_frames[kind][f] != 0, named)
+          << FRAMES[kind][f] << " " << kind << "," << f;
+    }
+  for (int s :
+       {game.lite_sprite, game.bsh_sprite, game.twigs_sprite, game.mag_sprite, game.feet_sprite})
+    EXPECT_GT(sprite_width(s), 0);
+  EXPECT_FALSE(fs::exists(see("gal2_x4.png")));
+  // The real landscape: 1600 wide, ten panels.
+  EXPECT_EQ(game.world_width, 6400.0f);
+  ASSERT_EQ(game.panel_count, 10);
+  for (int p : game.panels) EXPECT_EQ(sprite_width(p) * 1000 + sprite_height(p), 640480);
+}
+
+// 3920, 4000 and 4080 pixels make 24.5, 25 and 25.5 screens: halves go to the
+// even neighbour. Panel i shows the landscape from 160 i; the last panel of the
+// 4080-wide one reaches past its right edge, which shows black.
+TEST_F(SpriteAssets, TheLandscapeIsCutIntoScreensRoundedHalvesToEven) {
+  start();
+  for (int width : {3920, 4000, 4080}) {
+    RgbPicture land = picture(width, 120, 0);
+    for (int y = 0; y < 120; y++)
+      for (int x = 0; x < width; x++) land.pixels[(size_t)y * width + x] = band_colour(x / 160);
+    ASSERT_TRUE(png_write_file(see("urth.png"), land, 0));
+    load_sprites(1);
+    SCOPED_TRACE(width);
+    EXPECT_EQ(game.world_width, width * 4.0f);
+    int panels = width == 3920 ? 24 : width == 4000 ? 25 : 26;
+    ASSERT_EQ(game.panel_count, panels);
+    ASSERT_EQ((int)game.panels.size(), panels);
+    for (int i = 0; i < panels; i++) {
+      ASSERT_EQ(sprite_width(game.panels[i]), 640) << i;
+      ASSERT_EQ(sprite_height(game.panels[i]), 480) << i;
+      sprite_draw(game.panels[i], 0, 0);
+      EXPECT_EQ(pixel(3, 470), band_colour(i)) << i;
+      bool beyond = 160 * i + 159 >= width;
+      EXPECT_EQ(pixel(636, 2), beyond ? 0u : band_colour(i)) << i;
+    }
+  }
+}
+
+TEST_F(SpriteAssets, AReopenedScreenMovesStaticEntitiesToTheNewSpriteOfTheirName) {
+  copy_art();
+  start();
+  Entity* rocks = nullptr;
+  std::vector<Entity*> bushes;
+  for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e)) {
+    if (e->animated && e->sprite == KIND_ROCKS) rocks = e;
+    if (!e->animated && e->sprite == game.bsh_sprite) bushes.push_back(e);
+  }
+  ASSERT_TRUE(rocks);
+  ASSERT_EQ(bushes.size(), 2u);
+  // A destroyed rock pile shows its rubble as a still picture.
+  rocks->animated = 0;
+  rocks->sprite = game.anim_frames[KIND_ROCKS][3];
+
+  for (int windowed : {0, 1, 0}) {
+    int old_bush = game.bsh_sprite, old_rubble = rocks->sprite;
+    ASSERT_EQ(open_game_screen(windowed), 1);
+    EXPECT_EQ(sprite_lookup(old_bush), nullptr);
+    EXPECT_NE(game.bsh_sprite, old_bush);
+    EXPECT_EQ(sprite_width(game.bsh_sprite), 96);
+    for (Entity* b : bushes) EXPECT_EQ(b->sprite, game.bsh_sprite);
+    EXPECT_NE(rocks->sprite, old_rubble);
+    EXPECT_EQ(rocks->sprite, game.anim_frames[KIND_ROCKS][3]);
+    // Rows of the frame table are not sprites and stay as they are.
+    EXPECT_EQ(game.player->sprite, KIND_PLAYER);
+    EXPECT_EQ(game.girl->sprite, KIND_GIRL);
+    EXPECT_EQ(game.monster->sprite, KIND_MONSTER);
+  }
+}
+
+TEST_F(SpriteAssets, ADeletedScaledCopyIsMadeAtTheNextOpeningAndTheOthersAreLeftAlone) {
+  copy_art();
+  start();
+  Entity* twigs = nullptr;
+  for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
+    if (!e->animated && e->pickup && e->sprite == game.twigs_sprite) twigs = e;
+  ASSERT_TRUE(twigs);
+  fs::remove(see("twigs_x4.png"));
+  auto bush_time = fs::last_write_time(see("bsh_x4.png"));
+  std::vector<uint8_t> bush_bytes = read_file(see("bsh_x4.png"));
+
+  ASSERT_EQ(open_game_screen(0), 1);
+  expect_blocks(png_read_file(see("twigs.png")), png_read_file(see("twigs_x4.png")));
+  EXPECT_GT(sprite_width(game.twigs_sprite), 0);
+  EXPECT_EQ(twigs->sprite, game.twigs_sprite);
+  EXPECT_EQ(fs::last_write_time(see("bsh_x4.png")), bush_time);
+  EXPECT_EQ(read_file(see("bsh_x4.png")), bush_bytes);
+}
+
+// A palette copy goes through the colour quantizer; if it moved the key colour
+// even slightly, the game would show magenta boxes around its figures.
+TEST_F(SpriteAssets, EveryMagentaPixelOfASourceIsExactlyMagentaInItsCopy) {
+  copy_art();
+  start();
+  int palettes = 0;
+  for (const std::string& name : all_names()) {
+    SCOPED_TRACE(name);
+    RgbPicture source = png_read_file(see(name + ".png")),
+               copy = png_read_file(see(name + "_x4.png"));
+    ASSERT_EQ(copy.width, source.width * 4);
+    ASSERT_EQ(copy.height, source.height * 4);
+    EXPECT_EQ(copy.colour_type, source.colour_type);
+    palettes += source.colour_type == PNG_COLOR_TYPE_PALETTE;
+    int lost = 0, holes = 0;
+    for (int y = 0; y < copy.height; y++)
+      for (int x = 0; x < copy.width; x++) {
+        bool key = source.at(x / 4, y / 4) == 0xFF00FF;
+        lost += key && copy.at(x, y) != 0xFF00FF;
+        holes += !key && copy.at(x, y) == 0xFF00FF;
+      }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(holes, 0);
+  }
+  EXPECT_GT(palettes, 0);
+}
