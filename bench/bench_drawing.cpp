@@ -1,5 +1,7 @@
 // Text and caption drawing into the screen's 640 x 480 back buffer on the null
 // platform. Run: build/bench/bench_drawing
+#include "game/captions.h"
+#include "game/game_state.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/window.h"
 #include "runtime/image/drawing.h"
@@ -73,3 +75,24 @@ static void BM_Text19SystemFont(benchmark::State& state) {
   close_screen();
 }
 BENCHMARK(BM_Text19SystemFont);
+
+// The frame's whole text layer with a two-line caption on: the screen's output
+// made and started, mode and font, the black box, the panel, two lines, stop.
+static void BM_CaptionTwoLines(benchmark::State& state) {
+  int font = open_screen();
+  if (font <= 0) {
+    state.SkipWithError(font < 0 ? "no screen" : "Arial is not installed");
+    close_screen();
+    return;
+  }
+  game.caption = "|FFFFFF\\You have discovered|00FFFF\\SUNLIGHT";
+  for (auto _ : state) {
+    draw_start(screen_output());
+    draw_mode(DRAW_TRANSPARENT);
+    draw_font(font);
+    draw_caption();
+    draw_stop();
+  }
+  close_screen();
+}
+BENCHMARK(BM_CaptionTwoLines);

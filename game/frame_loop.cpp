@@ -118,6 +118,7 @@ static void draw_text_layer() {
   if (!draw_start(screen_output())) return;
   draw_mode(DRAW_TRANSPARENT);
   if (game.font) draw_font(game.font);
+  if (game.caption_on) draw_caption();
   draw_stop();
   screen_flip();
 }

@@ -107,7 +107,12 @@ void d2d_span(const Surface* s, int y, int x0, int x1, uint32_t value, int rop2)
     uint32_t bits = value & d2d_colour_bits(s->format);
     for (int i = 0; i < n; i++, p += bpp) d2d_store(bpp, p, d2d_load(bpp, p) ^ bits);
   } else if (bpp == 4) {
-    for (int i = 0; i < n; i++, p += 4) std::memcpy(p, &value, 4);
+    // Four pixels a store: a caption's two boxes are 34,000 pixels every frame.
+    typedef uint32_t u32x4 __attribute__((vector_size(16)));
+    u32x4 four = {value, value, value, value};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) std::memcpy(p + 4 * i, &four, 16);
+    for (; i < n; i++) std::memcpy(p + 4 * i, &value, 4);
   } else {
     for (int i = 0; i < n; i++, p += 2) d2d_store(2, p, value);
   }
