@@ -224,8 +224,8 @@ static int op_text_height(DrawContext* c, const char* text) {
 
 // How far an italic "H" reaches past its advance, measured by drawing it.
 static int italic_overhang_of(int font) {
-  D2dFontSpec spec;
-  if (!d2d_font_spec(font, &spec) || !spec.italic) return 0;
+  D2dFontDesc desc;
+  if (!d2d_font_desc(font, &desc) || !desc.italic) return 0;
   Surface probe = {nullptr, 1, 1, 4, FMT_X8R8G8B8, 0, 0};
   uint32_t pixel = 0;
   probe.pixels = (uint8_t*)&pixel;
@@ -253,8 +253,8 @@ static int italic_overhang_of(int font) {
 
 static void op_set_font(DrawContext* c, int font) {
   if (font == -1) font = D2D_SYSTEM_FONT;
-  D2dFontSpec spec;
-  if (!d2d_font_spec(font, &spec) || !draw_dc_on_demand(c)) return;
+  D2dFontDesc desc;
+  if (!d2d_font_desc(font, &desc) || !draw_dc_on_demand(c)) return;
   d2d_select_font(c->dc, font);
   c->font = font;
   c->italic_overhang = italic_overhang_of(font);
@@ -268,10 +268,10 @@ static void op_rotated_text(DrawContext* c, int x, int y, const char* text, doub
   if (!c->rotated_font || c->rotated_escapement != escapement) {
     if (c->rotated_font) d2d_font_delete(c->rotated_font);
     c->rotated_font = 0;
-    D2dFontSpec spec;
-    if (!d2d_font_spec(c->font, &spec)) return;
-    spec.escapement = escapement;
-    c->rotated_font = d2d_font_create(&spec);
+    D2dFontDesc desc;
+    if (!d2d_font_desc(c->font, &desc)) return;
+    desc.escapement = escapement;
+    c->rotated_font = d2d_font_create(&desc);
     c->rotated_escapement = escapement;
     if (!c->rotated_font) return;
   }
@@ -585,16 +585,16 @@ int font_load_ex(int number, const char* face, int size, int flags) {
   int claimed;
   FontRecord* r = (FontRecord*)object_table_allocate(&draw.fonts, number, &claimed);
   if (!r) return 0;
-  D2dFontSpec spec = {};
+  D2dFontDesc desc = {};
   // A negative height asks for the character height: size points at the display's dpi.
-  spec.height = -d2d_mul_div(size, d2d_display_dpi(), 72);
-  spec.weight = flags & FONT_BOLD ? D2D_WEIGHT_BOLD : D2D_WEIGHT_NORMAL;
-  spec.italic = (flags & FONT_ITALIC) != 0;
-  spec.underline = (flags & FONT_UNDERLINE) != 0;
-  spec.strikeout = (flags & FONT_STRIKEOUT) != 0;
-  spec.quality = flags & FONT_HIGH_QUALITY ? D2D_QUALITY_PROOF : D2D_QUALITY_DEFAULT;
-  std::strncpy(spec.face, face, 31); // face names are at most 31 characters
-  int handle = d2d_font_create(&spec);
+  desc.height = -d2d_mul_div(size, d2d_display_dpi(), 72);
+  desc.weight = flags & FONT_BOLD ? D2D_WEIGHT_BOLD : D2D_WEIGHT_NORMAL;
+  desc.italic = (flags & FONT_ITALIC) != 0;
+  desc.underline = (flags & FONT_UNDERLINE) != 0;
+  desc.strikeout = (flags & FONT_STRIKEOUT) != 0;
+  desc.quality = flags & FONT_HIGH_QUALITY ? D2D_QUALITY_PROOF : D2D_QUALITY_DEFAULT;
+  std::strncpy(desc.face, face, 31); // face names are at most 31 characters
+  int handle = d2d_font_create(&desc);
   if (!handle) {
     object_table_release(&draw.fonts, claimed);
     return 0;

@@ -80,14 +80,14 @@ struct CaptionFrame : ::testing::Test {
 TEST(CaptionFont, ArialComesFirstInTheChain) {
   null_reset();
   game_startup();
-  D2dFontSpec spec;
+  D2dFontDesc desc;
   if (!game.font) GTEST_SKIP() << "no caption font installed";
-  ASSERT_TRUE(d2d_font_spec(game.font, &spec));
-  EXPECT_STREQ(spec.face, "Arial"); // Liberation Sans stands in for it on Debian
-  EXPECT_EQ(spec.height, -19);
+  ASSERT_TRUE(d2d_font_desc(game.font, &desc));
+  EXPECT_STREQ(desc.face, "Arial"); // Liberation Sans stands in for it on Debian
+  EXPECT_EQ(desc.height, -19);
   close_game_screen();
   shutdown_runtime();
-  EXPECT_FALSE(d2d_font_spec(game.font, &spec)); // freed with the runtime
+  EXPECT_FALSE(d2d_font_desc(game.font, &desc)); // freed with the runtime
   game_state_reset();
 }
 

@@ -256,14 +256,14 @@ TEST_F(DrawingTest, RotatedTextReusesItsFontForTheSameAngle) {
 TEST_F(DrawingTest, FontTableLoadsFreesAndReplaces) {
   int handle = font_load(0, "System", 14);
   ASSERT_NE(handle, 0);
-  D2dFontSpec spec;
-  ASSERT_TRUE(d2d_font_spec(handle, &spec));
-  EXPECT_EQ(spec.height, -19); // 14 points at 96 dots per inch
-  EXPECT_EQ(spec.weight, 400);
+  D2dFontDesc desc;
+  ASSERT_TRUE(d2d_font_desc(handle, &desc));
+  EXPECT_EQ(desc.height, -19); // 14 points at 96 dots per inch
+  EXPECT_EQ(desc.weight, 400);
   draw_font(handle);
   EXPECT_EQ(text_height("W"), 20);
   EXPECT_EQ(font_load(0, "No Such Face 12345", 14), 0);
-  EXPECT_FALSE(d2d_font_spec(handle, &spec)); // the slot was claimed and its font freed
+  EXPECT_FALSE(d2d_font_desc(handle, &desc)); // the slot was claimed and its font freed
   EXPECT_EQ(text_height("W"), 20);            // drawing goes on in the system font
 
   int number = font_load_ex(-1, "System", 30, FONT_BOLD | FONT_ITALIC | FONT_UNDERLINE);
@@ -271,11 +271,11 @@ TEST_F(DrawingTest, FontTableLoadsFreesAndReplaces) {
   draw_font(number); // a font number stands for its font
   EXPECT_EQ(text_height("W"), 40);
   int stale = draw_current()->font;
-  ASSERT_TRUE(d2d_font_spec(stale, &spec));
-  EXPECT_EQ(spec.weight, 700);
-  EXPECT_TRUE(spec.italic && spec.underline && !spec.strikeout);
+  ASSERT_TRUE(d2d_font_desc(stale, &desc));
+  EXPECT_EQ(desc.weight, 700);
+  EXPECT_TRUE(desc.italic && desc.underline && !desc.strikeout);
   font_free(number);
-  EXPECT_FALSE(d2d_font_spec(stale, &spec));
+  EXPECT_FALSE(d2d_font_desc(stale, &desc));
   draw_font(stale); // gone: ignored
   EXPECT_EQ(draw_current()->font, stale);
   EXPECT_EQ(text_height("W"), 20);

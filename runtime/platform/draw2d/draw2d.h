@@ -104,7 +104,7 @@ int d2d_alpha_blend(D2dDc* dc, int x, int y, int w, int h, const Surface* src, i
 // Fonts. A font is a handle; 0 is none.
 enum D2dWeight { D2D_WEIGHT_NORMAL = 400, D2D_WEIGHT_BOLD = 700 };
 enum D2dQuality { D2D_QUALITY_DEFAULT = 0, D2D_QUALITY_PROOF = 2 };
-struct D2dFontSpec {
+struct D2dFontDesc {
   int height;     // below 0: character height in pixels; above 0: cell height; 0: default
   int escapement; // text direction, tenths of a degree counter-clockwise
   int weight;
@@ -118,11 +118,11 @@ const int D2D_SYSTEM_FONT = 1;
 int d2d_display_dpi();
 // a * b / c rounded half away from zero; -1 when c is 0 or the result overflows.
 int d2d_mul_div(int a, int b, int c);
-// Makes a font from a spec; 0 when the face is not installed (fontconfig finds
+// Makes a font from its description; 0 when the face is not installed (fontconfig finds
 // neither that family nor a metric-compatible alias) or cannot be loaded.
-int d2d_font_create(const D2dFontSpec* spec);
-// The spec a font was made from; 0 for no such font.
-int d2d_font_spec(int font, D2dFontSpec* out);
+int d2d_font_create(const D2dFontDesc* desc);
+// The description a font was made from; 0 for no such font.
+int d2d_font_desc(int font, D2dFontDesc* out);
 // Deletes a font; the system font and unknown handles are ignored.
 void d2d_font_delete(int font);
 // Forgets the rendered glyphs of a font (they are rendered again on use).

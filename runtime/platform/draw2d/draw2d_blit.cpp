@@ -118,10 +118,10 @@ int d2d_alpha_blend(D2dDc* dc, int x, int y, int w, int h, const Surface* src, i
     for (int i = x0; i < x1; i++) {
       int64_t u = sx + (int64_t)(i - x) * sw / w;
       if (u < 0 || u >= src->width) continue;
-      const uint8_t* sp = d2d_at(src, (int)u, (int)v);
+      const uint8_t* desc = d2d_at(src, (int)u, (int)v);
       D2dColour sc = get(src, (int)u, (int)v);
       // Source colours are premultiplied; the constant alpha scales colour and alpha alike.
-      uint32_t a = per_pixel ? div255(sp[3] * (uint32_t)alpha) : (uint32_t)alpha;
+      uint32_t a = per_pixel ? div255(desc[3] * (uint32_t)alpha) : (uint32_t)alpha;
       uint8_t* dp = d2d_at(d, i, j);
       D2dColour dc_ = d2d_colour_of(d->format, d2d_load(bpp, dp));
       D2dColour out = 0;

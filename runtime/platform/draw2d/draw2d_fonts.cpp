@@ -107,7 +107,7 @@ static int find_face(const char* family, int bold, int italic, std::string* file
 
 static long to_pixels(FT_Pos v) { return (v + 32) >> 6; }
 
-// Opens the face file at the spec's size, style and direction; 0 on failure.
+// Opens the face file at the described size, style and direction; 0 on failure.
 static int open_face(D2dFont* f, const std::string& file, int index) {
   if (!fs.ft && FT_Init_FreeType(&fs.ft)) {
     fs.ft = nullptr;
@@ -119,14 +119,14 @@ static int open_face(D2dFont* f, const std::string& file, int index) {
     FT_Done_Face(face);
     return 0;
   }
-  const D2dFontSpec& sp = f->spec;
+  const D2dFontDesc& desc = f->desc;
   int em = 16; // the size of a height-0 font
-  if (sp.height < 0) {
-    em = -sp.height;
-  } else if (sp.height > 0) {
+  if (desc.height < 0) {
+    em = -desc.height;
+  } else if (desc.height > 0) {
     // A positive height is the whole cell; the em is the part of it the font says.
     long cell = face->ascender - face->descender;
-    em = cell > 0 ? (int)((long long)sp.height * face->units_per_EM / cell) : sp.height;
+    em = cell > 0 ? (int)((long long)desc.height * face->units_per_EM / cell) : desc.height;
   }
   if (em < 1) em = 1;
   if (em > 2048) em = 2048; // nothing larger fits on a screen; bounds the glyph bitmaps
@@ -139,10 +139,10 @@ static int open_face(D2dFont* f, const std::string& file, int index) {
     FT_Done_Face(face);
     return 0;
   }
-  ff->synth_bold = sp.weight >= 600 && !(face->style_flags & FT_STYLE_FLAG_BOLD);
-  int synth_italic = sp.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
-  ff->load_flags = FT_LOAD_NO_BITMAP |
-                   (sp.quality == D2D_QUALITY_PROOF ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_LIGHT);
+  ff->synth_bold = desc.weight >= 600 && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+  int synth_italic = desc.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
+  ff->load_flags = FT_LOAD_NO_BITMAP | (desc.quality == D2D_QUALITY_PROOF ? FT_LOAD_TARGET_NORMAL
+                                                                          : FT_LOAD_TARGET_LIGHT);
   // The direction and any slant go in one matrix, slant first.
   double shear = synth_italic ? 0.2126 : 0.0;
   if (f->rotated || synth_italic) {
@@ -174,7 +174,7 @@ static int open_face(D2dFont* f, const std::string& file, int index) {
 }
 
 static void set_direction(D2dFont* f) {
-  int tenths = f->spec.escapement % 3600;
+  int tenths = f->desc.escapement % 3600;
   f->rotated = tenths != 0;
   double a = tenths * M_PI / 1800.0;
   f->cos_a = f->rotated ? std::cos(a) : 1.0;
@@ -197,10 +197,10 @@ static D2dFont* system_font() {
     fs.system = new (std::nothrow) D2dFont{};
     if (!fs.system) return nullptr;
     fs.system->handle = D2D_SYSTEM_FONT;
-    std::strcpy(fs.system->spec.face, "System");
-    fs.system->spec.weight = D2D_WEIGHT_NORMAL;
+    std::strcpy(fs.system->desc.face, "System");
+    fs.system->desc.weight = D2D_WEIGHT_NORMAL;
     fs.system->scale = 2;
-    fs.system->spec.height = SYSFONT_CELL_H * 2;
+    fs.system->desc.height = SYSFONT_CELL_H * 2;
     set_direction(fs.system);
     set_bitmap_metrics(fs.system);
   }
@@ -215,15 +215,15 @@ static void free_font(D2dFont* f) {
   delete f;
 }
 
-int d2d_font_create(const D2dFontSpec* spec) {
-  if (!spec) return 0;
+int d2d_font_create(const D2dFontDesc* desc) {
+  if (!desc) return 0;
   D2dFont* f = new (std::nothrow) D2dFont{};
   if (!f) return 0;
-  f->spec = *spec;
-  f->spec.face[sizeof f->spec.face - 1] = 0;
+  f->desc = *desc;
+  f->desc.face[sizeof f->desc.face - 1] = 0;
   set_direction(f);
-  if (is_system_face(f->spec.face)) {
-    int h = std::abs(f->spec.height);
+  if (is_system_face(f->desc.face)) {
+    int h = std::abs(f->desc.height);
     f->scale = h ? (h + SYSFONT_CELL_H / 2) / SYSFONT_CELL_H : 2;
     if (f->scale < 1) f->scale = 1;
     if (f->scale > 64) f->scale = 64;
@@ -231,7 +231,7 @@ int d2d_font_create(const D2dFontSpec* spec) {
   } else {
     std::string file;
     int index = 0;
-    if (!find_face(f->spec.face, f->spec.weight >= 600, f->spec.italic, &file, &index) ||
+    if (!find_face(f->desc.face, f->desc.weight >= 600, f->desc.italic, &file, &index) ||
         !open_face(f, file, index)) {
       delete f;
       return 0;
@@ -249,11 +249,11 @@ D2dFont* d2d_font_get(int handle) {
   return it != fs.fonts.end() ? it->second : system_font();
 }
 
-int d2d_font_spec(int font, D2dFontSpec* out) {
+int d2d_font_desc(int font, D2dFontDesc* out) {
   if (font != D2D_SYSTEM_FONT && !fs.fonts.count(font)) return 0;
   D2dFont* f = d2d_font_get(font);
   if (!f) return 0;
-  *out = f->spec;
+  *out = f->desc;
   return 1;
 }
 

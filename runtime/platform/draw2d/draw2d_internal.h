@@ -99,7 +99,7 @@ struct D2dFontFace; // the FreeType side of a font
 
 struct D2dFont {
   int handle;
-  D2dFontSpec spec;
+  D2dFontDesc desc;
   D2dFontFace* face; // null: the built-in bitmap font
   int scale;         // built-in font: the size of its pixels
   int ascent, descent;

@@ -125,7 +125,7 @@ int d2d_text_out(D2dDc* dc, int x, int y, const char* text, int len) {
   // The text's cell hangs from (x, y); glyphs sit on its baseline, ascent below the top.
   double ox = x + f->ascent * f->sin_a, oy = y + f->ascent * f->cos_a;
   int opaque = dc->back_mode == D2D_OPAQUE && !f->rotated && len > 0;
-  int lines = (f->spec.underline || f->spec.strikeout) && len > 0;
+  int lines = (f->desc.underline || f->desc.strikeout) && len > 0;
   int64_t total = opaque || lines ? advance_of(f, text, len) : 0;
   if (opaque) {
     uint32_t back = d2d_native(s->format, dc->back_colour);
@@ -147,9 +147,9 @@ int d2d_text_out(D2dDc* dc, int x, int y, const char* text, int len) {
   }
   double length = total / 64.0;
   uint32_t ink = d2d_native(s->format, dc->text_colour);
-  if (f->spec.underline && len > 0)
+  if (f->desc.underline && len > 0)
     fill_band(s, ox, oy, f, 0, length, f->underline_pos, f->underline_pos + f->underline_size, ink);
-  if (f->spec.strikeout && len > 0)
+  if (f->desc.strikeout && len > 0)
     fill_band(s, ox, oy, f, 0, length, -f->strike_pos, -f->strike_pos + f->strike_size, ink);
   if (dc->align == D2D_ALIGN_UPDATECP) {
     dc->cur_x = (int)(x + ((pen_x - start_x + 32) >> 6));
