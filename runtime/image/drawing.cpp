@@ -17,7 +17,7 @@ struct FontRecord {
 struct DrawState {
   DrawContext* last_current; // the current output of whichever thread set one last
   ObjectTable fonts;         // FontRecords, made by font_init
-  int fonts_ready;
+  int fonts_ready;           // fonts holds a created table
 };
 static DrawState draw;
 
@@ -38,10 +38,10 @@ static int clamp_int(int64_t v) {
 // colours, mode, pen and font the context had.
 int draw_dc_on_demand(DrawContext* c) {
   if (c->kind == DRAW_KIND_ON_DEMAND && c->dc_state == -1) {
-    c->dc_state = 1;
     c->dc = c->get_dc ? c->get_dc(c) : nullptr;
     c->pixels = nullptr;
-    if (!c->dc) return 0;
+    if (!c->dc) return 0; // still released: the next call tries again
+    c->dc_state = 1;
     if (c->applied_colour != -1) c->dc->text_colour = (D2dColour)c->applied_colour;
     c->dc->align = D2D_ALIGN_UPDATECP;
     if (c->applied_back_colour != -1) c->dc->back_colour = (D2dColour)c->applied_back_colour;
@@ -96,7 +96,8 @@ static void op_set_mode(DrawContext* c, int flags) {
 static void op_box(DrawContext* c, int x, int y, int w, int h) {
   if (!draw_dc_on_demand(c)) return;
   if ((w == 1 || w == -1) && (h == 1 || h == -1)) {
-    d2d_set_pixel(c->dc, w == -1 ? x - 1 : x, h == -1 ? y - 1 : y, pen_colour(c));
+    d2d_set_pixel(c->dc, clamp_int((int64_t)x - (w == -1)), clamp_int((int64_t)y - (h == -1)),
+                  pen_colour(c));
     return;
   }
   d2d_rectangle(c->dc, x, y, clamp_int((int64_t)x + w), clamp_int((int64_t)y + h));
