@@ -6,12 +6,8 @@
 // Writes one source colour to a destination pixel, by copy or exclusive-or.
 static inline void put(const Surface* d, int bpp, uint8_t* p, D2dColour c, int rop) {
   uint32_t v = d2d_native(d->format, c);
-  if (rop == D2D_SRCINVERT) v = d2d_load(bpp, p) ^ (v & d2d_colour_bits(d->format));
-  d2d_store(bpp, p, v);
-}
-
-static inline D2dColour get(const Surface* s, int x, int y) {
-  return d2d_colour_of(s->format, d2d_load(surface_bytes_per_pixel(s->format), d2d_at(s, x, y)));
+  if (rop == D2D_SRCINVERT) v = surface_load(p, bpp) ^ (v & d2d_colour_bits(d->format));
+  surface_store(p, bpp, v);
 }
 
 // The destination pixels [x0, x1) x [y0, y1) of a w by h target rectangle at
@@ -53,7 +49,7 @@ int d2d_bit_copy(D2dDc* dc, int x, int y, int w, int h, const Surface* src, int 
     }
     for (int m = 0; m < x1 - x0; m++) {
       int i = left ? x1 - 1 - m : x0 + m;
-      put(d, bpp, d2d_at(d, i, j), get(src, sx + (i - x), srow), rop);
+      put(d, bpp, d2d_at(d, i, j), d2d_colour_at(src, sx + (i - x), srow), rop);
     }
   }
   return 1;
@@ -87,7 +83,7 @@ int d2d_stretch(D2dDc* dc, int x, int y, int w, int h, const Surface* src, int s
            v++)
         for (int64_t u = std::max<int64_t>(a0 + sx, 0); u < std::min<int64_t>(a1 + sx, src->width);
              u++) {
-          D2dColour c = get(src, (int)u, (int)v);
+          D2dColour c = d2d_colour_at(src, (int)u, (int)v);
           sum[0] += c & 0xFF, sum[1] += (c >> 8) & 0xFF, sum[2] += (c >> 16) & 0xFF;
           count++;
         }
@@ -119,11 +115,11 @@ int d2d_alpha_blend(D2dDc* dc, int x, int y, int w, int h, const Surface* src, i
       int64_t u = sx + (int64_t)(i - x) * sw / w;
       if (u < 0 || u >= src->width) continue;
       const uint8_t* desc = d2d_at(src, (int)u, (int)v);
-      D2dColour sc = get(src, (int)u, (int)v);
+      D2dColour sc = d2d_colour_at(src, (int)u, (int)v);
       // Source colours are premultiplied; the constant alpha scales colour and alpha alike.
       uint32_t a = per_pixel ? div255(desc[3] * (uint32_t)alpha) : (uint32_t)alpha;
       uint8_t* dp = d2d_at(d, i, j);
-      D2dColour dc_ = d2d_colour_of(d->format, d2d_load(bpp, dp));
+      D2dColour dc_ = d2d_colour_of(d->format, surface_load(dp, bpp));
       D2dColour out = 0;
       for (int k = 0; k < 24; k += 8) {
         uint32_t s = (sc >> k) & 0xFF, t = (dc_ >> k) & 0xFF;
@@ -131,7 +127,7 @@ int d2d_alpha_blend(D2dDc* dc, int x, int y, int w, int h, const Surface* src, i
             per_pixel ? div255(s * alpha) + div255(t * (255 - a)) : div255(s * a + t * (255 - a));
         out |= std::min<uint32_t>(r, 255) << k;
       }
-      d2d_store(bpp, dp, d2d_native(d->format, out));
+      surface_store(dp, bpp, d2d_native(d->format, out));
     }
   }
   return 1;

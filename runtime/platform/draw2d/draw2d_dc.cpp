@@ -85,14 +85,14 @@ void d2d_move_to(D2dDc* dc, int x, int y, int* old_x, int* old_y) {
 int d2d_set_pixel(D2dDc* dc, int x, int y, D2dColour colour) {
   const Surface* s = &dc->surface;
   if (x < 0 || y < 0 || x >= s->width || y >= s->height) return 0;
-  d2d_store(surface_bytes_per_pixel(s->format), d2d_at(s, x, y), d2d_native(s->format, colour));
+  surface_store(d2d_at(s, x, y), surface_bytes_per_pixel(s->format), d2d_native(s->format, colour));
   return 1;
 }
 
 D2dColour d2d_get_pixel(D2dDc* dc, int x, int y) {
   const Surface* s = &dc->surface;
   if (x < 0 || y < 0 || x >= s->width || y >= s->height) return D2D_INVALID_COLOUR;
-  return d2d_colour_of(s->format, d2d_load(surface_bytes_per_pixel(s->format), d2d_at(s, x, y)));
+  return d2d_colour_at(s, x, y);
 }
 
 void d2d_span(const Surface* s, int y, int x0, int x1, uint32_t value, int rop2) {
@@ -105,7 +105,7 @@ void d2d_span(const Surface* s, int y, int x0, int x1, uint32_t value, int rop2)
   int n = x1 - x0;
   if (rop2 == D2D_ROP2_XORPEN) {
     uint32_t bits = value & d2d_colour_bits(s->format);
-    for (int i = 0; i < n; i++, p += bpp) d2d_store(bpp, p, d2d_load(bpp, p) ^ bits);
+    for (int i = 0; i < n; i++, p += bpp) surface_store(p, bpp, surface_load(p, bpp) ^ bits);
   } else if (bpp == 4) {
     // Four pixels a store: a caption's two boxes are 34,000 pixels every frame.
     typedef uint32_t u32x4 __attribute__((vector_size(16)));
@@ -114,6 +114,6 @@ void d2d_span(const Surface* s, int y, int x0, int x1, uint32_t value, int rop2)
     for (; i + 4 <= n; i += 4) std::memcpy(p + 4 * i, &four, 16);
     for (; i < n; i++) std::memcpy(p + 4 * i, &value, 4);
   } else {
-    for (int i = 0; i < n; i++, p += 2) d2d_store(2, p, value);
+    for (int i = 0; i < n; i++, p += 2) surface_store(p, 2, value);
   }
 }

@@ -22,26 +22,6 @@ inline uint8_t* d2d_at(const Surface* s, int x, int y) {
   return s->pixels + (ptrdiff_t)y * s->pitch + (ptrdiff_t)x * surface_bytes_per_pixel(s->format);
 }
 
-inline uint32_t d2d_load(int bpp, const uint8_t* p) {
-  if (bpp == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-
-inline void d2d_store(int bpp, uint8_t* p, uint32_t v) {
-  if (bpp == 4) {
-    std::memcpy(p, &v, 4);
-  } else {
-    uint16_t w = (uint16_t)v;
-    std::memcpy(p, &w, 2);
-  }
-}
-
 // The pixel value of a colour. Alpha formats get opaque pixels: what is drawn is meant to show.
 inline uint32_t d2d_native(int format, D2dColour c) {
   uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
@@ -67,19 +47,14 @@ inline uint32_t d2d_colour_bits(int format) {
 
 // The colour of a pixel value, low bits filled from the high ones so white stays white.
 inline D2dColour d2d_colour_of(int format, uint32_t v) {
-  uint32_t r, g, b;
-  switch (format) {
-  case FMT_A8R8G8B8:
-  case FMT_X8R8G8B8: r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF; break;
-  case FMT_R5G6B5:
-    r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-    r = r << 3 | r >> 2, g = g << 2 | g >> 4, b = b << 3 | b >> 2;
-    break;
-  default:
-    r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
-    r = r << 3 | r >> 2, g = g << 3 | g >> 2, b = b << 3 | b >> 2;
-  }
-  return r | g << 8 | b << 16;
+  uint32_t argb = surface_to_argb(v, format);
+  return (argb >> 16 & 0xFF) | (argb & 0xFF00) | (argb & 0xFF) << 16;
+}
+
+// The colour of the pixel at x, y (inside the surface).
+inline D2dColour d2d_colour_at(const Surface* s, int x, int y) {
+  return d2d_colour_of(s->format,
+                       surface_load(d2d_at(s, x, y), surface_bytes_per_pixel(s->format)));
 }
 
 // Paints pixels x0 to x1 - 1 of row y with a pixel value, copying or by

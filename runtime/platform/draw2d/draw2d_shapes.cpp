@@ -168,7 +168,7 @@ int d2d_flood_fill(D2dDc* dc, int x, int y, D2dColour colour, int kind) {
   uint32_t bits = d2d_colour_bits(s->format);
   uint32_t target = d2d_native(s->format, colour) & bits;
   auto inside = [&](int px, int py) {
-    uint32_t v = d2d_load(bpp, d2d_at(s, px, py)) & bits;
+    uint32_t v = surface_load(d2d_at(s, px, py), bpp) & bits;
     return kind == D2D_FILL_SURFACE ? v == target : v != target;
   };
   if (!inside(x, y)) return 0;

@@ -47,12 +47,12 @@ static void blend_glyph(const Surface* s, int gx, int gy, const D2dGlyph* g, D2d
     for (int i = 0; i < n; i++, p += 2) {
       uint32_t a = cov[i];
       if (a == 255) {
-        d2d_store(2, p, solid);
+        surface_store(p, 2, solid);
       } else if (a) {
-        D2dColour d = d2d_colour_of(s->format, d2d_load(2, p));
+        D2dColour d = d2d_colour_of(s->format, surface_load(p, 2));
         D2dColour m = mix(r, d & 0xFF, a) | mix(gr, (d >> 8) & 0xFF, a) << 8 |
                       mix(b, (d >> 16) & 0xFF, a) << 16;
-        d2d_store(2, p, d2d_native(s->format, m));
+        surface_store(p, 2, d2d_native(s->format, m));
       }
     }
   }
