@@ -39,6 +39,8 @@ void queue_hint_card();
 void queue_card(const std::string& caption);
 // Milliseconds since the last caption event, correct across the clock's wrap.
 int caption_elapsed_ms();
+// Draws the caption box of game.caption in the current drawing output and font.
+void draw_caption();
 // The centred box and lines of a caption, given the font's line height (the
 // height of "W") and its text widths; visible is 0 when there is no line height.
 CaptionLayout caption_layout(const std::string& caption, int line_height,

@@ -13,6 +13,7 @@
 #include "runtime/display/sprites.h"
 #include "runtime/display/window.h"
 #include "runtime/image/codecs.h"
+#include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
@@ -23,6 +24,7 @@
 static void startup_runtime() {
   codec_registry_init();
   image_init();
+  font_init();
   bmp_decoder_register();
   event_queue_init();
   window_library_init();
@@ -34,6 +36,9 @@ void game_startup() {
   game.quit_requested = 0;
   game.screen_open = 0;
   game.windowed = 1;
+  // The caption font; with none of the four, captions use the drawing layer's own.
+  for (const char* face : {"Arial", "Verdana", "Helvetica", "Times"})
+    if (!game.font) game.font = font_load(0, face, 14);
   game.ending = 0;
   game.flash = -1;
   game.sound_ok = 0;
@@ -107,6 +112,18 @@ void draw_entity(const Entity* e) {
   if (sprite) sprite_draw_keyed(sprite, sx, sy);
 }
 
+// The caption over everything, then the flip and the screenshot of what it
+// showed; a frame whose drawing output cannot start is not shown at all.
+static void draw_text_layer() {
+  if (!draw_start(screen_output())) return;
+  draw_mode(DRAW_TRANSPARENT);
+  if (game.font) draw_font(game.font);
+  if (game.caption_on) draw_caption();
+  draw_stop();
+  screen_flip();
+  if (key_released(KEY_TAB)) take_screenshot();
+}
+
 void game_frame() {
   if (game.windowed)
     while (int event = window_event())
@@ -123,9 +140,7 @@ void game_frame() {
     if (!game.ending)
       for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
         if (e->health >= 0) draw_entity(e);
-    // Captions go over everything, just before the flip.
-    screen_flip();
-    if (key_released(KEY_TAB)) take_screenshot();
+    draw_text_layer();
     check_mode_keys();
     // F1 is asked every frame, F5 only when no hint card was queued.
     if (key_released(KEY_F1) && !game.caption_on)

@@ -9,6 +9,7 @@
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
 #include "runtime/display/window.h"
+#include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
@@ -85,6 +86,7 @@ void shutdown_runtime() {
   sound_shutdown();
   keyboard_shutdown();
   display_shutdown();
+  font_shutdown();
   image_shutdown();
   image_alpha_unload();
 }

@@ -36,6 +36,12 @@ int screen_flip();
 // focus, a full screen while the base window is active; 0 with no screen.
 int screen_is_active();
 
+struct DrawContext;
+// A drawing output on the back buffer (its device context now, its pixels on
+// demand) that is current at once; null when no screen is open or the back
+// buffer is already lent out.
+DrawContext* screen_output();
+
 // For the sprites and the drawing output.
 // Opens the frame's scene once; 1 while one is open.
 int scene_begin();

@@ -60,26 +60,6 @@ uint32_t surface_from_argb(uint32_t c, int format) {
   return 0;
 }
 
-static uint32_t get_pixel(const uint8_t* p, int bpp) {
-  if (bpp == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-
-static void put_pixel(uint8_t* p, int bpp, uint32_t v) {
-  if (bpp == 4) {
-    std::memcpy(p, &v, 4);
-    return;
-  }
-  uint16_t h = (uint16_t)v;
-  std::memcpy(p, &h, 2);
-}
-
 // Four pixels a store: a caption box is 60,000 pixels every frame.
 static void fill_row_32(uint8_t* p, int n, uint32_t v) {
   typedef uint32_t u32x4 __attribute__((vector_size(16)));
@@ -157,9 +137,10 @@ int surface_copy(Surface* dst, int dx, int dy, const Surface* src, int sx, int s
       continue;
     }
     for (int i = 0; i < width; i++)
-      put_pixel(d + i * dbpp, dbpp,
-                surface_from_argb(surface_to_argb(get_pixel(s + i * sbpp, sbpp), src->format),
-                                  dst->format));
+      surface_store(
+          d + i * dbpp, dbpp,
+          surface_from_argb(surface_to_argb(surface_load(s + i * sbpp, sbpp), src->format),
+                            dst->format));
   }
   return 1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // The device's pixel formats, numbered as the runtime has always numbered them.
 enum SurfaceFormat {
@@ -32,6 +33,27 @@ inline int surface_bytes_per_pixel(int format) {
   case FMT_A1R5G5B5: return 2;
   }
   return 0;
+}
+
+// The pixel value at p, for 4- or 2-byte pixels.
+inline uint32_t surface_load(const uint8_t* p, int bytes_per_pixel) {
+  if (bytes_per_pixel == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
+inline void surface_store(uint8_t* p, int bytes_per_pixel, uint32_t v) {
+  if (bytes_per_pixel == 4) {
+    std::memcpy(p, &v, 4);
+  } else {
+    uint16_t h = (uint16_t)v;
+    std::memcpy(p, &h, 2);
+  }
 }
 
 // Largest side of a surface; keeps a damaged size from asking for gigabytes.
