@@ -120,7 +120,10 @@ std::string playing_window(const std::string& title) {
   std::string window;
   bool drawn = wait_until([&] {
     window = command_output("xdotool search --onlyvisible --name '^" + pattern + "$' | head -n 1");
-    return !window.empty() && !x_window_picture(window).all_black();
+    if (window.empty()) return false;
+    // As a player clicks into it: the game draws only while its window has the focus.
+    command_output("xdotool windowfocus --sync " + window + " 2>/dev/null");
+    return !x_window_picture(window).all_black();
   });
   return drawn ? window : "";
 }

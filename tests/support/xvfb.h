@@ -31,8 +31,11 @@ struct Xvfb {
       dup2(quiet, 1);
       dup2(quiet, 2);
       std::string fd = std::to_string(fds[1]);
+      // -noreset: by default the server starts afresh whenever its last client
+      // leaves, and turns away whoever connects meanwhile (a game started just
+      // after a helper program such as xdotool has gone).
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", (char*)nullptr);
+             "tcp", "-noreset", (char*)nullptr);
       _exit(127);
     }
     close(fds[1]);
