@@ -52,8 +52,10 @@ bool shown_picture_is_black() {
   const Surface* s = null_window_frame(screen_top_window(), &where);
   if (!s) return false;
   for (int y = 0; y < s->height; y++)
-    for (int x = 0; x < s->width; x++)
-      if (s->pixels[(size_t)y * s->pitch + 4 * (size_t)x] & 0xFF) return false;
+    for (int x = 0; x < s->width; x++) {
+      const uint8_t* p = s->pixels + (size_t)y * s->pitch + 4 * (size_t)x;
+      if (p[0] | p[1] | p[2]) return false;
+    }
   return true;
 }
 
