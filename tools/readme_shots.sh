@@ -14,6 +14,7 @@ work=$(mktemp -d)
 xvfb=""
 game=""
 cleanup() {
+  set +e # a program that has already ended must not keep the rest from running
   [ -n "$game" ] && kill "$game" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
