@@ -1,5 +1,6 @@
 // PNG encode and decode of a 640 x 480 pixel-art picture through the codecs,
 // each beside libpng called directly with the same settings.
+#include "bench/libpng_direct.h"
 #include "bench/pixel_art.h"
 #include "runtime/image/codecs.h"
 
@@ -19,31 +20,8 @@ const std::vector<uint8_t>& picture() {
 }
 std::string scratch() { return "/tmp/quill-bench-" + std::to_string(getpid()) + ".png"; }
 
-void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void quiet_warning(png_structp, png_const_charp) {}
-
 int libpng_encode(const char* path, const uint8_t* rows) {
-  FILE* f = fopen(path, "wb");
-  if (!f) return 0;
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
-  png_infop info = png_create_info_struct(png);
-  int ok = 0;
-  if (!setjmp(png_jmpbuf(png))) {
-    png_init_io(png, f);
-    png_set_filter(png, 0, PNG_FILTER_NONE);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, W, H, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_bgr(png);
-    png_write_info(png, info);
-    for (int y = 0; y < H; y++) png_write_row(png, rows + (size_t)(H - 1 - y) * ROW);
-    png_write_end(png, info);
-    ok = 1;
-  }
-  png_destroy_write_struct(&png, &info);
-  fclose(f);
-  return ok;
+  return libpng_write_bgr(path, rows, W, H, ROW, true);
 }
 
 struct Reader {
@@ -60,8 +38,8 @@ void read_memory(png_structp png, png_bytep out, size_t n) {
 
 int libpng_decode(const std::vector<uint8_t>& file, uint8_t* rows) {
   Reader reader{file.data(), file.size()};
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, libpng_quiet_error,
+                                           libpng_quiet_warning);
   png_infop info = png_create_info_struct(png);
   int ok = 0;
   if (!setjmp(png_jmpbuf(png))) {

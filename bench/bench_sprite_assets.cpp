@@ -3,6 +3,7 @@
 // sprites alone, a cold start (no copies), and beside them the same work done
 // with libpng directly (the floor). Then the whole game: started to its first
 // frame with and without the copies, and a switch of screen mode.
+#include "bench/libpng_direct.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"
 #include "game/screen_modes.h"
@@ -153,15 +154,12 @@ BENCHMARK(BM_ScreenModeSwitch)->Unit(benchmark::kMillisecond);
 
 // ---- The floor: libpng called directly ----
 
-void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void quiet_warning(png_structp, png_const_charp) {}
-
 // Decodes a PNG file to 24-bit rows; 0 on failure.
 int floor_decode(const char* path, std::vector<uint8_t>& rgb, int& w, int& h) {
   FILE* f = fopen(path, "rb");
   if (!f) return 0;
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, libpng_quiet_error,
+                                           libpng_quiet_warning);
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
   int ok = 0;
@@ -186,27 +184,7 @@ int floor_decode(const char* path, std::vector<uint8_t>& rgb, int& w, int& h) {
 }
 
 int floor_encode(const char* path, const uint8_t* rgb, int w, int h) {
-  FILE* f = fopen(path, "wb");
-  if (!f) return 0;
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
-  png_infop info = png_create_info_struct(png);
-  int ok = 0;
-  if (!setjmp(png_jmpbuf(png))) {
-    png_init_io(png, f);
-    png_set_filter(png, 0, PNG_FILTER_NONE);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_bgr(png);
-    png_write_info(png, info);
-    for (int y = 0; y < h; y++) png_write_row(png, (png_bytep)rgb + (size_t)y * w * 3);
-    png_write_end(png, info);
-    ok = 1;
-  }
-  png_destroy_write_struct(&png, &info);
-  fclose(f);
-  return ok;
+  return libpng_write_bgr(path, rgb, w, h, (size_t)w * 3, false);
 }
 
 // The landscape decoded, cut, scaled, encoded and decoded again, panel by panel.

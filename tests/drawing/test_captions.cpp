@@ -55,14 +55,10 @@ struct CaptionFrame : ::testing::Test {
     previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path);
     null_reset();
-    null_exit_hook([](int code) { throw GameExit{code}; });
-    game_startup();
+    start_game_in_test();
   }
   void TearDown() override {
-    close_game_screen();
-    shutdown_runtime();
-    game_state_reset();
-    null_exit_hook(nullptr);
+    end_game_in_test();
     std::filesystem::current_path(previous);
   }
   // One frame showing caption over a grey flash (or, during the ending, on black).

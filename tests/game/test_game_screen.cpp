@@ -28,15 +28,9 @@ int plain_sprite(int w, int h, uint32_t rgb) {
 struct GameScreen : ::testing::Test {
   void SetUp() override {
     null_reset();
-    null_exit_hook([](int code) { throw GameExit{code}; });
-    game_startup();
+    start_game_in_test();
   }
-  void TearDown() override {
-    close_game_screen();
-    shutdown_runtime();
-    game_state_reset();
-    null_exit_hook(nullptr);
-  }
+  void TearDown() override { end_game_in_test(); }
 };
 } // namespace
 

@@ -86,10 +86,9 @@ struct Frame {
 std::vector<Frame> play(const std::vector<Hold>& holds, int frames) {
   std::vector<Frame> seen;
   null_reset();
-  null_exit_hook([](int code) { throw GameExit{code}; });
   hold_keys(holds);
   random_seed(20101221);
-  game_startup();
+  start_game_in_test();
   for (int i = 0; i < frames; i++) {
     game_frame();
     seen.push_back({world_hash(), shown_picture_hash(), shown_picture_is_black(), game.windowed});
@@ -100,12 +99,7 @@ std::vector<Frame> play(const std::vector<Hold>& holds, int frames) {
 struct ScreenKeys : ::testing::Test {
   GameFolder folder{QUILL_DATA_DIR};
   void SetUp() override { ASSERT_TRUE(folder.ready) << "no art in " << QUILL_DATA_DIR; }
-  void TearDown() override {
-    close_game_screen();
-    shutdown_runtime();
-    game_state_reset();
-    null_exit_hook(nullptr);
-  }
+  void TearDown() override { end_game_in_test(); }
 };
 } // namespace
 
