@@ -50,6 +50,7 @@ int expected_png_file_depth(const std::string& name) {
 } // namespace
 
 TEST_F(Codecs, PngSuiteDecodesLikeTheReferenceInBothRowOrders) {
+  SKIP_WITHOUT_CORPORA();
   int checked = 0;
   for (const std::string& path : corpus_files("pngsuite", ".png")) {
     std::string name = base_name(path);
@@ -81,6 +82,7 @@ TEST_F(Codecs, PngSuiteDecodesLikeTheReferenceInBothRowOrders) {
 }
 
 TEST_F(Codecs, PngSuiteCorruptFilesAreRefused) {
+  SKIP_WITHOUT_CORPORA();
   int checked = 0;
   for (const std::string& path : corpus_files("pngsuite", ".png")) {
     std::string name = base_name(path);
@@ -192,6 +194,7 @@ TEST_F(Codecs, PngPaletteSavesMapEveryPixelToItsNearestEntry) {
 }
 
 TEST_F(Codecs, BmpSuiteGoodFilesDecodeLikeTheReference) {
+  SKIP_WITHOUT_CORPORA();
   int checked = 0;
   for (const std::string& path : corpus_files("bmpsuite/g", ".bmp")) {
     std::string name = base_name(path);
@@ -237,6 +240,7 @@ TEST_F(Codecs, BmpSuiteGoodFilesDecodeLikeTheReference) {
 }
 
 TEST_F(Codecs, BmpSuiteQuestionableAndBadFilesStayInBounds) {
+  SKIP_WITHOUT_CORPORA();
   // Decoded or refused, never a crash or a read or write outside the buffers (the
   // sanitizer build watches); these must be refused outright.
   const std::vector<std::string> refused = {"badbitcount.bmp", "badplanes.bmp",  "badwidth.bmp",
@@ -307,6 +311,7 @@ TEST_F(Codecs, DamagedHeadersAreRefusedBeforeAnyAllocation) {
 }
 
 TEST_F(Codecs, RowsThatDoNotFitTheRowSizeAreRefused) {
+  SKIP_WITHOUT_CORPORA();
   DecodeInfo info;
   std::string path = corpus("pngsuite/basn2c08.png");
   ASSERT_TRUE(decode_open_file(path.c_str(), &info));

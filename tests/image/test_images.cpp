@@ -46,6 +46,7 @@ uint32_t get_px(int n, int x, int y) {
 } // namespace
 
 TEST_F(Images, LoadedDepthsFollowTheFileKind) {
+  SKIP_WITHOUT_CORPORA();
   struct Case {
     const char* file;
     int depth, file_depth;
@@ -84,6 +85,7 @@ TEST_F(Images, LoadedDepthsFollowTheFileKind) {
 }
 
 TEST_F(Images, NumbersAreReplacedFreedAndLeftEmptyOnFailure) {
+  SKIP_WITHOUT_CORPORA();
   std::string png = corpus("pngsuite/basn2c08.png");
   int first = image_load(3, png.c_str());
   ASSERT_TRUE(first);
@@ -183,6 +185,7 @@ TEST_F(Images, CopyTakesARectangleFromTheTopLeft) {
 }
 
 TEST_F(Images, SavesUseTheFileDepthUnlessTold) {
+  SKIP_WITHOUT_CORPORA();
   struct Case {
     const char* file;
     int colour_type, bit_depth;
@@ -220,6 +223,7 @@ TEST_F(Images, SavesUseTheFileDepthUnlessTold) {
 }
 
 TEST_F(Images, ArtCacheStepsRoundTrip) {
+  SKIP_WITHOUT_CORPORA();
   // Load, scale by four with hard edges, save as PNG, load the copy back.
   std::string src = corpus("pngsuite/basn3p04.png");
   int n = image_load(-1, src.c_str());

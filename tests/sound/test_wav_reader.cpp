@@ -131,6 +131,7 @@ TEST_F(WavReader, EveryTruncationOfAGoodFileFails) {
 }
 
 TEST_F(WavReader, BadFileOverAGoodSoundKeepsTheGoodOne) {
+  SKIP_WITHOUT_CORPORA();
   ASSERT_TRUE(load(4, wav({}, samples)));
   Bytes broken = wav({}, samples);
   broken[12] = 'x';
@@ -155,6 +156,7 @@ std::vector<std::string> wav_files(const std::string& folder) {
 }
 
 TEST_F(WavReader, CorpusFilesLoadOrFailCleanly) {
+  SKIP_WITHOUT_CORPORA();
   const std::string folder = std::string(QUILL_CORPORA) + "/wav";
   std::vector<std::string> files = wav_files(folder);
   ASSERT_GE(files.size(), 16u);

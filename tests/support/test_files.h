@@ -36,3 +36,11 @@ inline std::vector<uint8_t> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
+
+// The public conformance corpora live beside the checkout (../shared/corpora);
+// a test that reads them says so plainly where they are missing.
+#define SKIP_WITHOUT_CORPORA()                                                                     \
+  do {                                                                                             \
+    if (!std::filesystem::is_directory(QUILL_CORPORA))                                             \
+      GTEST_SKIP() << "conformance corpora not found at " << QUILL_CORPORA;                        \
+  } while (0)
