@@ -108,8 +108,3 @@ void* list_at(List* list, int index) {
   list->before_first = 0;
   return list_record_of(node);
 }
-
-void list_set_current(List* list, void* record) {
-  list->current = list_node_of(record);
-  list->before_first = 0;
-}

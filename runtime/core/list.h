@@ -47,8 +47,6 @@ void list_rewind(List* list);
 void* list_each(List* list);
 // Makes the record at a 0-based index current and returns it; null when out of range.
 void* list_at(List* list, int index);
-// Makes a record of this list current.
-void list_set_current(List* list, void* record);
 
 ListNode* list_node_of(const void* record);
 void* list_record_of(const ListNode* node);

@@ -1,6 +1,7 @@
 // The sound module's numbers, volumes and life cycle, on a silent device.
 #include "runtime/input_sound/sound.h"
 #include "runtime/platform/null/null_platform.h"
+#include "tests/sound/silent_device.h"
 #include "tests/sound/wav_image.h"
 
 #include <cmath>
@@ -8,17 +9,7 @@
 
 namespace {
 
-struct SoundTable : ::testing::Test {
-  void SetUp() override {
-    null_reset();
-    null_audio_present(1);
-    ASSERT_TRUE(sound_init());
-  }
-  void TearDown() override {
-    sound_shutdown();
-    EXPECT_EQ(null_audio_buffers(), 0);
-    null_reset();
-  }
+struct SoundTable : SilentSoundDevice {
   static int load(int n) {
     Bytes image = wav({}, pcm16({1, 2, 3, 4}));
     return sound_load_memory(n, image.data(), image.size());

@@ -1,6 +1,7 @@
 // The WAV reader: which files load, which fail, and that failing is clean.
 #include "runtime/input_sound/sound.h"
 #include "runtime/platform/null/null_platform.h"
+#include "tests/sound/silent_device.h"
 #include "tests/sound/wav_image.h"
 #include "tests/support/test_files.h"
 
@@ -11,18 +12,7 @@
 
 namespace {
 
-// A silent device that keeps its buffers' state.
-struct WavReader : ::testing::Test {
-  void SetUp() override {
-    null_reset();
-    null_audio_present(1);
-    ASSERT_TRUE(sound_init());
-  }
-  void TearDown() override {
-    sound_shutdown();
-    EXPECT_EQ(null_audio_buffers(), 0);
-    null_reset();
-  }
+struct WavReader : SilentSoundDevice {
   // Loads from a heap block of exactly the image's size, so that a read past its
   // end is seen by the sanitizer build.
   static int load(int n, const Bytes& image) {
