@@ -1,0 +1,63 @@
+#include "game/options.h"
+
+#include <cstring>
+
+GameOptions options = {1, 0};
+
+std::string options_usage() {
+  return "Usage: quillmoor [OPTION]...\n"
+         "A small side-scrolling exploration game.\n"
+         "\n"
+         "  --scale N        window of N times 640x480 (1 to 8), or 'auto' for the\n"
+         "                   largest that fits the desktop\n"
+         "  --gentle-flash   softer, rarer flashes when Space is pressed\n"
+         "  --help           show this help and exit\n"
+         "  --version        show the version and exit\n";
+}
+
+static int parse_scale(const char* value) {
+  if (!value) return -1;
+  if (!strcmp(value, "auto")) return 0;
+  if (value[0] < '1' || value[0] > '8' || value[1]) return -1;
+  return value[0] - '0';
+}
+
+int options_parse(int argc, const char* const* argv, std::string* text, int* code) {
+  options = GameOptions{1, 0};
+  for (int i = 1; i < argc; i++) {
+    const char* arg = argv[i];
+    if (!strcmp(arg, "--help")) {
+      *text = options_usage();
+      *code = 0;
+      return 0;
+    }
+    if (!strcmp(arg, "--version")) {
+      *text = "quillmoor " QUILL_VERSION "\n";
+      *code = 0;
+      return 0;
+    }
+    if (!strcmp(arg, "--gentle-flash")) {
+      options.gentle_flash = 1;
+      continue;
+    }
+    // --scale N and --scale=N
+    const char* value = nullptr;
+    if (!strcmp(arg, "--scale")) {
+      value = i + 1 < argc ? argv[++i] : nullptr;
+    } else if (!strncmp(arg, "--scale=", 8)) {
+      value = arg + 8;
+    } else {
+      *text = "quillmoor: unknown option '" + std::string(arg) + "'\n" + options_usage();
+      *code = 2;
+      return 0;
+    }
+    int scale = parse_scale(value);
+    if (scale < 0) {
+      *text = "quillmoor: --scale takes a whole number from 1 to 8, or 'auto'\n" + options_usage();
+      *code = 2;
+      return 0;
+    }
+    options.scale = scale;
+  }
+  return 1;
+}

@@ -1,0 +1,20 @@
+// The game's command line: a few options a player may give, none needed.
+#pragma once
+
+#include <string>
+
+struct GameOptions {
+  int scale;        // window size in whole multiples of 640x480, 1-8; 0 picks the largest that fits
+  int gentle_flash; // Space flashes blended over the frame, at most three a second
+};
+
+extern GameOptions options;
+
+// Reads the command line into `options` (cleared first). Returns 1 when the
+// game should start; 0 when it should not, with what to print in *text and
+// the exit code in *code: 0 after --help or --version (print on standard
+// output), 2 after an unknown option or a bad value (standard error).
+int options_parse(int argc, const char* const* argv, std::string* text, int* code);
+
+// The usage text of --help.
+std::string options_usage();
