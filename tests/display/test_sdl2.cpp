@@ -27,11 +27,28 @@ TEST(SdlHeadless, ScreensOpenAndPresentOnTheDummyDriver) {
   EXPECT_TRUE(screen_open_windowed(window_handle(0), 0, 0, 640, 480, 0, 0, 0));
 }
 
+// SDL falls back to its off-screen driver when no display answers; only a
+// driver that SDL_VIDEODRIVER names may stand in for one.
+TEST(SdlHeadless, TheOffscreenDriverServesOnlyWhenNamed) {
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("XDG_RUNTIME_DIR"); // else Wayland tries its default socket
+  const struct {
+    const char* drivers;
+    int opens;
+  } cases[] = {{"", 0}, {"offscreen", 1}, {"x11,offscreen", 1}};
+  for (const auto& c : cases) {
+    setenv("SDL_VIDEODRIVER", c.drivers, 1);
+    Runtime runtime;
+    EXPECT_EQ(display_init() != 0, c.opens) << c.drivers;
+  }
+}
+
 TEST(SdlHeadless, WithoutADisplayTheGameSaysSoAndEndsWithZero) {
   Child game;
-  ASSERT_TRUE(
-      game.start(game_program, QUILL_DATA_DIR,
-                 {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"}));
+  ASSERT_TRUE(game.start(game_program, QUILL_DATA_DIR,
+                         {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "SDL_VIDEODRIVER=",
+                          "SDL_AUDIODRIVER=dummy"}));
   EXPECT_EQ(game.wait(20000), 0);
   EXPECT_NE(game.error_output().find("Quillmoor - Error: Screen fail :("), std::string::npos)
       << game.error_output();

@@ -5,6 +5,8 @@
 #include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
+#include <cstring>
+#include <strings.h>
 
 struct PlatWindow {
   SDL_Window* sdl;    // null for a child area
@@ -22,11 +24,29 @@ static PlatWindow* from_sdl(SDL_Window* sdl) {
 
 static PlatWindow* top_of(PlatWindow* w) { return w && w->parent ? w->parent : w; }
 
+// 1 when SDL_VIDEODRIVER (a comma-separated list) names driver.
+static int driver_named(const char* driver) {
+  size_t n = strlen(driver);
+  for (const char* at = SDL_GetHint(SDL_HINT_VIDEODRIVER); at; at = strchr(at, ',')) {
+    if (*at == ',') at++;
+    if (strncasecmp(at, driver, n) == 0 && (at[n] == ',' || at[n] == 0)) return 1;
+  }
+  return 0;
+}
+
 static int init_video() {
   // Ctrl+C in a terminal should end the game as it ends any program.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  // With no display SDL falls back to drivers that show nothing and read no
+  // keys; they serve tests that ask for them, never a player.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) &&
+      !driver_named(driver)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 0;
+  }
   SDL_StopTextInput(); // keys are read as states; no input method in between
   return 1;
 }
