@@ -30,40 +30,35 @@ static void append_bytes(png_structp png, png_bytep data, png_size_t length) {
   out->insert(out->end(), data, data + length);
 }
 
+// Writes the packed rows; depth 0 means colour rows. libpng's errors jump back
+// to the setjmp here, so this function holds only plain values.
+static int png_write_guarded(png_structp png, png_infop info, int width, int height, int depth,
+                             const png_color* plte, int colours, const uint8_t* rows,
+                             size_t row_size) {
+  if (setjmp(png_jmpbuf(png))) return 0;
+  png_set_compression_level(png, 9);
+  png_set_IHDR(png, info, width, height, depth > 0 ? depth : 8,
+               depth > 0 ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (depth > 0) png_set_PLTE(png, info, plte, colours);
+  png_write_info(png, info);
+  for (int y = 0; y < height; y++) png_write_row(png, rows + y * row_size);
+  png_write_end(png, nullptr);
+  return 1;
+}
+
 std::vector<uint8_t> png_encode(const Picture& pic) {
   std::vector<uint8_t> out;
   int depth = png_palette_depth(pic);
   if (depth < 0 || pic.width <= 0 || pic.height <= 0) return out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!info) {
-    png_destroy_write_struct(&png, nullptr);
-    return out;
-  }
   std::vector<uint32_t> colours = colours_of(pic);
-  std::vector<uint8_t> row;
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    out.clear();
-    return out;
-  }
-  png_set_write_fn(png, &out, append_bytes, nullptr);
-  png_set_compression_level(png, 9);
-  if (depth > 0) {
-    png_set_IHDR(png, info, pic.width, pic.height, depth, PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> plte(colours.size());
-    for (size_t i = 0; i < colours.size(); i++)
-      plte[i] = png_color{(png_byte)(colours[i] >> 16), (png_byte)(colours[i] >> 8),
-                          (png_byte)colours[i]};
-    png_set_PLTE(png, info, plte.data(), (int)plte.size());
-  } else {
-    png_set_IHDR(png, info, pic.width, pic.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  }
-  png_write_info(png, info);
+  std::vector<png_color> plte;
+  for (uint32_t c : colours)
+    plte.push_back(png_color{(png_byte)(c >> 16), (png_byte)(c >> 8), (png_byte)c});
+  size_t row_size = depth > 0 ? (size_t)(pic.width * depth + 7) / 8 : (size_t)pic.width * 3;
+  std::vector<uint8_t> rows(row_size * pic.height, 0);
   for (int y = 0; y < pic.height; y++) {
-    row.assign(depth > 0 ? (size_t)(pic.width * depth + 7) / 8 : (size_t)pic.width * 3, 0);
+    uint8_t* row = &rows[y * row_size];
     for (int x = 0; x < pic.width; x++) {
       uint32_t c = pic.at(x, y);
       if (depth > 0) {
@@ -76,9 +71,13 @@ std::vector<uint8_t> png_encode(const Picture& pic) {
         row[x * 3 + 2] = (uint8_t)c;
       }
     }
-    png_write_row(png, row.data());
   }
-  png_write_end(png, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (info) png_set_write_fn(png, &out, append_bytes, nullptr);
+  if (!info || !png_write_guarded(png, info, pic.width, pic.height, depth, plte.data(),
+                                  (int)plte.size(), rows.data(), row_size))
+    out.clear();
   png_destroy_write_struct(&png, &info);
   return out;
 }
