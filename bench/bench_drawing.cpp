@@ -1,5 +1,5 @@
 // Text and caption drawing into the screen's 640 x 480 back buffer on the null
-// platform. Run: build/bench/bench_drawing
+// platform. Run: build-test/bench/bench_drawing
 #include "game/captions.h"
 #include "game/game_state.h"
 #include "runtime/display/screen.h"

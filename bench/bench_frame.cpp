@@ -3,7 +3,7 @@
 // x = -320 and x = 320, fifteen keyed sprites from 24x40 to 128x160, a 600x100
 // box, and the copy of the finished frame into a streaming texture.
 //
-//   cmake --build build --target bench_frame && build/bench/bench_frame
+//   cmake --build build-test --target bench_frame && build-test/bench/bench_frame
 #include "runtime/platform/plat_window.h"
 #include "runtime/platform/softgfx/softgfx.h"
 

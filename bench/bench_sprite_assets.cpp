@@ -1,5 +1,5 @@
 // Loading the game's art at an opening of the screen, on the null platform in a
-// scratch copy of build/data: a warm start (every scaled copy present), the
+// scratch copy of the data folder: a warm start (every scaled copy present), the
 // sprites alone, a cold start (no copies), and beside them the same work done
 // with libpng directly (the floor). Then the whole game: started to its first
 // frame with and without the copies, and a switch of screen mode.

@@ -1,16 +1,23 @@
 #!/bin/sh
-# Builds everything twice (plain, and with address and undefined-behaviour
-# sanitizers) and runs every test in both builds.
+# Builds everything in three configurations, each in a folder of its own (the
+# play command's build/ is left alone), and runs every test in each: plain
+# (build-test/), with address and undefined-behaviour sanitizers
+# (build-sanitize/), and the fuzz harnesses over their seeds (build-fuzz/).
+# Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
+# last line counts what was skipped and why.
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup.sh test
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure -j "$jobs")
+# Plain build.
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_TESTS=ON -DQUILL_BENCH=ON >/dev/null
+cmake --build build-test -j "$jobs"
+(cd build-test && ctest --output-on-failure -j "$jobs")
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON >/dev/null
+# Sanitizer build.
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUILL_TESTS=ON \
+  -DQUILL_BENCH=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ctest --output-on-failure -j "$jobs")
 
@@ -19,3 +26,23 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DQUILL_FUZZ=ON -DQUILL_TESTS=OFF -DQUILL_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 (cd build-fuzz && ctest --output-on-failure -j "$jobs")
+
+# The play command on a fresh Debian 12; not again inside the fresh root itself.
+fresh="fresh check: already inside a fresh root"
+if [ -z "${QUILL_FRESH_ROOT:-}" ]; then
+  tools/fresh_check.sh
+  fresh=""
+fi
+
+# What was skipped and why: a skipped test prints "...: Skipped" and its reason
+# on the next line.
+awk -v fresh="$fresh" '
+  /: Skipped$/ { getline; count[$0]++; total++ }
+  END {
+    if (fresh != "") { count[fresh]++; total++ }
+    line = total ? "test.sh: " total " skipped:" : "test.sh: nothing skipped"
+    sep = " "
+    for (why in count) { line = line sep count[why] " x " why; sep = "; " }
+    print line
+  }' build-test/Testing/Temporary/LastTest.log build-sanitize/Testing/Temporary/LastTest.log \
+  build-fuzz/Testing/Temporary/LastTest.log

@@ -2,7 +2,7 @@
 // ReplayBot at the keys, in a scratch copy of the game's art, and writes the
 // track with its seed and the hash of the world it ends in.
 //
-//   build/tests/game/record_replay tests/game/replay_full.track
+//   build-test/tests/game/record_replay tests/game/replay_full.track
 //
 // Re-record whenever the art changes sizes or a rule changes on purpose.
 #include "runtime/core/clock_random.h"
