@@ -44,9 +44,14 @@ mirror=${mirror:-http://deb.debian.org/debian}
 work=$(mktemp -d /var/tmp/quill-fresh.XXXXXX)
 root=$work/root
 log=$work/log
+running="" # the time limit of the step under way: its process group
 cleanup() {
   set +e
-  # Whatever still runs in the root is ours: end it, then unmount all in it.
+  if [ -n "$running" ]; then
+    kill -TERM -- "-$running" 2>/dev/null || kill -TERM "$running"
+    wait "$running"
+  fi
+  # Whatever still runs in the root is ours too: end it, then unmount all in it.
   for p in /proc/[0-9]*; do
     [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && kill -9 "${p#/proc/}" 2>/dev/null
   done
@@ -62,11 +67,30 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# limited show|quiet seconds command...: runs the command within the time limit
+# in a process group of its own (so that cleanup can end all of it), its output
+# into $log and, with show, onto the terminal as well; returns its exit code.
+limited() {
+  local show=$1 limit=$2 code=0 tailing=""
+  shift 2
+  timeout -k 30 "$limit" "$@" >"$log" 2>&1 </dev/null &
+  running=$!
+  if [ "$show" = show ]; then
+    tail -n +1 -f --pid="$running" "$log" &
+    tailing=$!
+  fi
+  # A wait, unlike a command in the foreground, gives way to a signal at once.
+  wait "$running" || code=$?
+  running=""
+  [ -z "$tailing" ] || wait "$tailing"
+  return "$code"
+}
+
 started=$SECONDS
 step() { echo "fresh_check: $* ($((SECONDS - started)) s)"; }
 
 step "a minimal Debian 12 root from $mirror"
-timeout -k 30 "$make_limit" debootstrap --variant=minbase bookworm "$root" "$mirror" >"$log" 2>&1 ||
+limited quiet "$make_limit" debootstrap --variant=minbase bookworm "$root" "$mirror" ||
   { tail -n 20 "$log" >&2; exit 1; }
 rm -f "$root/etc/apt/sources.list"
 for f in $sources; do cp "$f" "$root$f"; done
@@ -87,20 +111,17 @@ git clone -q "$top" "$root/root/quillmoor"
 
 # Runs a command in the clone inside the root: no display, no sound card, none
 # of our variables but the host's proxy and a mark that tells the test command
-# not to start a fresh check of its own. In the foreground so that Ctrl+C
-# reaches it; what outlives it is ended by cleanup.
+# not to start a fresh check of its own.
 inside() {
-  local limit=$1
-  shift
-  timeout --foreground -k 30 "$limit" chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
+  limited show "$1" chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin QUILL_FRESH_ROOT=1 \
     ${http_proxy:+http_proxy=$http_proxy} ${https_proxy:+https_proxy=$https_proxy} \
-    /bin/sh -c "cd /root/quillmoor && $*"
+    /bin/sh -c "cd /root/quillmoor && $2"
 }
 
 step "the play command: $play"
 status=0
-inside "$play_limit" "$play" 2>&1 | tee "$log" || status=$?
+inside "$play_limit" "$play" || status=$?
 last=$(tail -n 1 "$log")
 if [ "$status" -ne 0 ] || [ "$last" != "Quillmoor - Error: Screen fail :(" ]; then
   echo "fresh_check: the play command ended with code $status and \"$last\";" \
