@@ -130,12 +130,14 @@ TEST_F(Mixing, PlayedToneComesOutSampleForSample) {
 }
 
 TEST_F(Mixing, PlayingAgainRestartsFromTheFirstSample) {
-  const int frames = 24000;
+  // Long enough that the first playback is still under way at the second
+  // start even when this thread stalls for a second on a loaded machine.
+  const int frames = 60000;
   std::vector<int16_t> in = ramp(frames);
   ASSERT_TRUE(load(5, {}, pcm16(in)));
   size_t from = frames_written();
   ASSERT_EQ(sound_play(5), 1);
-  wait_for(from + frames / 3);
+  wait_for(from + frames / 10);
   play_through(5, frames);
 
   std::vector<float> out = finish_mono();

@@ -73,7 +73,8 @@ inline Bytes pcm16(const std::vector<int16_t>& v) {
   return b;
 }
 
-// A 16-bit mono ramp 1000, 1001, ...: every sample distinct and nonzero.
+// A 16-bit mono ramp 1000, 1001, ..., 32767, -32768, ...: every sample distinct
+// and nonzero for up to 64535 frames.
 inline std::vector<int16_t> ramp(int frames) {
   std::vector<int16_t> v(frames);
   for (int i = 0; i < frames; i++) v[i] = (int16_t)(1000 + i);
