@@ -65,8 +65,9 @@ def run(command, cwd, timeout=None, env=None):
 
 
 def copy_tree(source, scratch):
-    """Copies the files git knows (committed or not ignored) into scratch; files
-    whose bytes are unchanged keep their times, so the scratch build stays incremental."""
+    """Copies the files git knows (committed or not ignored) into scratch. Files
+    whose bytes are unchanged are left alone, so the scratch build stays
+    incremental; the others get the time of copying, never an older one."""
     listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
                             cwd=source, check=True, stdout=subprocess.PIPE).stdout
     for name in filter(None, listed.decode().split("\0")):
@@ -80,7 +81,8 @@ def copy_tree(source, scratch):
                 if f.read() == data:
                     continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
 
 
 def test_programs(build, env):
@@ -162,19 +164,24 @@ def main():
             if code:
                 verdict, detail = "BROKEN", out.strip().splitlines()[-1:] or [""]
             else:
-                code, out = run(["ctest", "-R", m["tests"], "--timeout", str(args.timeout),
+                code, out = run(["ctest", "-V", "-R", m["tests"], "--timeout", str(args.timeout),
                                  "--stop-on-failure", "--no-tests=error", "-j2"], build,
                                 timeout=args.timeout * 4 + 60, env=env)
                 failed = re.findall(r"Test +#\d+: (\S+) \.+\**(?:Failed|Timeout|Exception|"
                                     r"Subprocess aborted|Child aborted|\*\*\*)", out)
                 verdict = "KILLED" if code else "SURVIVED"
                 detail = [f"by {failed[0]}" if failed else ("timed out" if code == 124 else "")]
+                # A case CTest still lists but the program no longer has runs nothing.
+                if not code and re.search(r"\[==========\] 0 tests from", out):
+                    verdict, detail = "STALE", ["a named test ran nothing: its list is out of date"]
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
         counts[verdict] += 1
         if verdict == "SURVIVED":
             survivors.append(m)
+        elif verdict == "STALE":
+            stale.append(m)
         print(f"{verdict:10} {label}\n           {detail[0]} ({time.time() - started:.0f} s)",
               flush=True)
 
