@@ -13,19 +13,19 @@ jobs=$(nproc)
 # Plain build.
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_TESTS=ON -DQUILL_BENCH=ON >/dev/null
 cmake --build build-test -j "$jobs"
-(cd build-test && ctest --output-on-failure -j "$jobs")
+(cd build-test && ctest --output-on-failure -j "$jobs" --timeout 120)
 
 # Sanitizer build.
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUILL_TESTS=ON \
   -DQUILL_BENCH=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
-(cd build-sanitize && ctest --output-on-failure -j "$jobs")
+(cd build-sanitize && ctest --output-on-failure -j "$jobs" --timeout 120)
 
 # The fuzz harnesses, once over their seed corpora.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILL_FUZZ=ON -DQUILL_TESTS=OFF -DQUILL_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
-(cd build-fuzz && ctest --output-on-failure -j "$jobs")
+(cd build-fuzz && ctest --output-on-failure -j "$jobs" --timeout 120)
 
 # The play command on a fresh Debian 12; not again inside the fresh root itself.
 fresh="fresh check: already inside a fresh root"

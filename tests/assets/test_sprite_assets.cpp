@@ -6,6 +6,8 @@
 #include "game/sprite_assets.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/images.h"
 #include "tests/assets/png_files.h"
 #include "tests/support/null_game.h"
 #include "tests/support/test_files.h"
@@ -109,7 +111,7 @@ void expect_blocks(const RgbPicture& source, const RgbPicture& copy) {
 } // namespace
 
 TEST_F(SpriteAssets, AFirstStartScalesEverySourcePixelIntoASolidBlockAtTheSourcesDepth) {
-  // tree3 in colour, tree4 with a 16-colour palette; nothing else is there.
+  // tree3 in colour, tree4 with a 16-colour palette; nothing else is there but tree5.
   RgbPicture colour = picture(16, 20, 0xFF00FF), palette = picture(16, 20, 0xFF00FF);
   const uint32_t inks[] = {0x224466, 0xFF00FF, 0x80C040, 0xFFFFFF, 0x000000, 0xFE00FF};
   for (int i = 0; i < 320; i++) {
@@ -118,20 +120,46 @@ TEST_F(SpriteAssets, AFirstStartScalesEverySourcePixelIntoASolidBlockAtTheSource
   }
   ASSERT_TRUE(png_write_file(see("tree3.png"), colour, 0));
   ASSERT_TRUE(png_write_file(see("tree4.png"), palette, 4));
+  // tree5 with an alpha channel, which a smooth resize would filter.
+  codec_registry_init();
+  png_encoder_register();
+  int alpha = image_create(-1, 16, 20, 32);
+  const PlatBitmap* b = image_lookup(alpha)->bitmap;
+  for (int y = 0; y < 20; y++)
+    for (int x = 0; x < 16; x++) {
+      uint8_t* p = b->pixels + (size_t)(19 - y) * b->row_size + 4 * (size_t)x;
+      uint32_t c = colour.at(x, y);
+      p[0] = (uint8_t)c, p[1] = (uint8_t)(c >> 8), p[2] = (uint8_t)(c >> 16), p[3] = 255;
+    }
+  ASSERT_TRUE(image_save(alpha, see("tree5.png").c_str(), IMAGE_FORMAT_PNG));
+  image_free(alpha);
   start();
 
-  RgbPicture copy3 = png_read_file(see("tree3_x4.png")), copy4 = png_read_file(see("tree4_x4.png"));
+  RgbPicture copy3 = png_read_file(see("tree3_x4.png")), copy4 = png_read_file(see("tree4_x4.png")),
+             copy5 = png_read_file(see("tree5_x4.png"));
   expect_blocks(colour, copy3);
   expect_blocks(palette, copy4);
+  expect_blocks(colour, copy5);
   EXPECT_EQ(copy3.colour_type, PNG_COLOR_TYPE_RGB);
   EXPECT_EQ(copy4.colour_type, PNG_COLOR_TYPE_PALETTE);
   EXPECT_EQ(copy4.bit_depth, 4);
-  for (int f = 0; f < 2; f++) {
+  EXPECT_EQ(copy5.colour_type, PNG_COLOR_TYPE_RGB_ALPHA);
+  for (int f = 0; f < 3; f++) {
     EXPECT_EQ(sprite_width(game.anim_frames[KIND_FALLEN_TREE][f]), 64);
     EXPECT_EQ(sprite_height(game.anim_frames[KIND_FALLEN_TREE][f]), 80);
   }
+  // Drawn keyed, exact magenta leaves the ground showing, and only it does.
+  screen_clear(0x102030);
+  sprite_draw_keyed(game.anim_frames[KIND_FALLEN_TREE][0], 0, 0);
+  int wrong = 0;
+  for (int y = 0; y < 80; y++)
+    for (int x = 0; x < 64; x++) {
+      uint32_t c = colour.at(x / 4, y / 4);
+      wrong += pixel(x, y) != (c == 0xFF00FF ? 0x302010u : c);
+    }
+  EXPECT_EQ(wrong, 0);
   // Everything else is missing: empty cells, no landscape, no panels.
-  EXPECT_EQ(game.anim_frames[KIND_FALLEN_TREE][2], 0);
+  EXPECT_EQ(game.anim_frames[KIND_FALLEN_TREE][3], 0);
   EXPECT_EQ(game.anim_frames[KIND_PLAYER][0], 0);
   EXPECT_EQ(game.bsh_sprite, 0);
   EXPECT_EQ(game.world_width, 0.0f);

@@ -95,7 +95,13 @@ TEST(FileSize, BackslashesSeparateFolders) {
   EXPECT_EQ(file_size((dir.path + "\\see\\tree3.png").c_str()), 5);
 }
 
+// Not even a file of that name in the current folder.
 TEST(FileSize, DriveNamesNameNothingHere) {
+  ScratchDir dir;
+  write_file(dir / "C:", std::string("abc"));
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path);
   EXPECT_EQ(file_size("C:"), -1);
   EXPECT_EQ(file_size("C:\\"), -1);
+  std::filesystem::current_path(old);
 }

@@ -3,6 +3,7 @@
 #include "runtime/core/strings.h"
 
 #include <cstddef>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -12,8 +13,6 @@ struct Item {
   int order; // creation order
   char* name;
   int64_t big;
-  double precise;
-  int8_t small;
 };
 
 void free_item(void* record) { str_release(&((Item*)record)->name); }
@@ -131,21 +130,74 @@ TEST(Sort, StringsByteWiseOrIgnoringCase) {
   EXPECT_EQ(l.orders(), (std::vector<int>{3, 4, 0, 1, 2}));
   list_sort(&l.list, 0, offsetof(Item, name), SORT_STRING);
   EXPECT_EQ(l.orders(), (std::vector<int>{3, 4, 1, 0, 2}));
+  // The other rule: a string, even empty, is greater than a null after it, so
+  // descending moves the empty string before the null; a null before "" stays.
+  ItemList pair;
+  pair.add(0, nullptr), pair.add(0, "");
+  list_sort(&pair.list, SORT_DESCENDING, offsetof(Item, name), SORT_STRING);
+  EXPECT_EQ(pair.orders(), (std::vector<int>{1, 0}));
+  list_sort(&pair.list, SORT_DESCENDING, offsetof(Item, name), SORT_STRING);
+  EXPECT_EQ(pair.orders(), (std::vector<int>{1, 0}));
 }
 
-TEST(Sort, OtherKeyTypes) {
-  ItemList l;
-  int64_t bigs[] = {5, -(1LL << 40), 1LL << 40, -1};
-  for (int64_t b : bigs) l.add(0)->big = b;
-  list_sort(&l.list, 0, offsetof(Item, big), SORT_INT64);
-  EXPECT_EQ(l.orders(), (std::vector<int>{1, 3, 0, 2}));
-  int i = 0;
-  for (Item* it = (Item*)list_first(&l.list); it; it = (Item*)list_next(it))
-    it->small = (int8_t)(i++ % 2 ? -3 : 3);
-  list_sort(&l.list, 0, offsetof(Item, small), SORT_INT8);
-  EXPECT_EQ(l.orders(), (std::vector<int>{3, 2, 1, 0}));
-  list_sort(&l.list, 0, offsetof(Item, small), 99); // unknown type: nothing moves
-  EXPECT_EQ(l.orders(), (std::vector<int>{3, 2, 1, 0}));
+namespace {
+// A key of up to 8 bytes, stored as the bytes of one value of its type.
+struct Keyed {
+  int order;
+  alignas(8) uint8_t key[8];
+};
+template <typename T> std::vector<std::vector<uint8_t>> keys(std::initializer_list<T> values) {
+  std::vector<std::vector<uint8_t>> out;
+  for (T v : values) {
+    std::vector<uint8_t> bytes(8, 0);
+    std::memcpy(bytes.data(), &v, sizeof v);
+    out.push_back(bytes);
+  }
+  return out;
+}
+} // namespace
+
+// Values in ascending order that only the right reading of the field keeps in
+// order: signed against unsigned, 8 against 16 against 32 bits, float against
+// double. They are added in reverse, so a reading that finds them equal fails too.
+TEST(Sort, EveryKeyTypeReadsItsFieldAsItsType) {
+  const struct {
+    int type;
+    std::vector<std::vector<uint8_t>> ascending;
+  } cases[] = {
+      {SORT_INT8, keys<int8_t>({-128, -1, 0, 127})},
+      {SORT_INT16, keys<int16_t>({-32768, -1, 1, 255, 256, 32767})},
+      {SORT_INT32, keys<int32_t>({INT32_MIN, -65536, -1, 1, 65536})},
+      {SORT_INT32_ALT, keys<int32_t>({INT32_MIN, -65536, -1, 1, 65536})},
+      {SORT_FLOAT, keys<float>({-2.5f, -1.0f, 0.5f, 3.0f})},
+      {SORT_CHAR8, keys<uint8_t>({0, 1, 0x7F, 0x80, 0xFF})},
+      {SORT_CHAR8_ALT, keys<uint8_t>({0, 1, 0x7F, 0x80, 0xFF})},
+      {SORT_DOUBLE, keys<double>({-2.0, -1.0, 1.0, 1.5, 2.0})},
+      {SORT_INT64, keys<int64_t>({INT64_MIN, -(1LL << 40), -1, 5, 1LL << 40})},
+      {SORT_CHAR16, keys<uint16_t>({1, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    List l;
+    list_init(&l, sizeof(Keyed), nullptr);
+    const int n = (int)c.ascending.size();
+    for (int i = n - 1; i >= 0; i--) {
+      Keyed* k = (Keyed*)list_add(&l);
+      k->order = i;
+      std::memcpy(k->key, c.ascending[(size_t)i].data(), 8);
+    }
+    list_sort(&l, 0, offsetof(Keyed, key), c.type);
+    std::vector<int> orders;
+    for (Keyed* k = (Keyed*)list_first(&l); k; k = (Keyed*)list_next(k)) orders.push_back(k->order);
+    std::vector<int> expected(n);
+    for (int i = 0; i < n; i++) expected[(size_t)i] = i;
+    EXPECT_EQ(orders, expected);
+    list_sort(&l, 0, offsetof(Keyed, key), 99); // unknown type: nothing moves
+    orders.clear();
+    for (Keyed* k = (Keyed*)list_first(&l); k; k = (Keyed*)list_next(k)) orders.push_back(k->order);
+    EXPECT_EQ(orders, expected);
+    list_clear(&l);
+  }
 }
 
 TEST(Sort, RangeSortsOnlyItsNodes) {

@@ -2,6 +2,7 @@
 #include "runtime/core/strings.h"
 
 #include <climits>
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(Strings, FieldsOfCaptionMarkup) {
@@ -35,6 +36,7 @@ TEST(Strings, NumbersAndTruncation) {
   EXPECT_EQ(trunc_int(-2.9), -2);
   EXPECT_EQ(trunc_int(1e12), INT_MAX);
   EXPECT_EQ(trunc_int(-1e12), INT_MIN);
+  EXPECT_EQ(trunc_int(std::nan("")), 0);
 }
 
 TEST(NameMap, AddingAnExistingKeyYieldsItsElement) {

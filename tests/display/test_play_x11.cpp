@@ -2,8 +2,9 @@
 // folder, the scaled copies made at the first start, a Tab screenshot checked
 // against the X server's own picture of the window, Ctrl+F there and back,
 // Escape, and a second start that uses the copies as they are.
+#include "tests/display/sdl2_runtime.h"
+#include "tests/display/x_game.h"
 #include "tests/support/test_files.h"
-#include "tests/support/xvfb.h"
 
 #include <cstring>
 #include <filesystem>
@@ -13,12 +14,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-const std::string game_program = std::string(QUILL_BINARY_DIR) + "/quillmoor";
+using namespace xgame;
 const char* const window_caption = "Quillmoor: Ctrl+F for full screen.";
-
-uint32_t big_endian(const uint8_t* p) {
-  return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
 
 // Width and height from a PNG file's header; 0, 0 when it is not a PNG.
 std::pair<uint32_t, uint32_t> png_size(const std::string& path) {
@@ -26,17 +23,6 @@ std::pair<uint32_t, uint32_t> png_size(const std::string& path) {
   if (bytes.size() < 24 || std::memcmp(bytes.data() + 12, "IHDR", 4) != 0) return {0, 0};
   return {big_endian(&bytes[16]), big_endian(&bytes[20])};
 }
-
-// A picture as 0xRRGGBB values, top row first.
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  bool all_black() const {
-    for (uint32_t p : pixels)
-      if (p) return false;
-    return true;
-  }
-};
 
 // A 24-bit bottom-up BMP file; empty when it is anything else.
 Picture read_bmp24(const std::vector<uint8_t>& b) {
@@ -57,46 +43,6 @@ Picture read_bmp24(const std::vector<uint8_t>& b) {
   return p;
 }
 
-// The window's picture as the X server holds it (xwd: a 32-bit TrueColor
-// Z pixmap in the server's byte order); empty when that is not what came back.
-Picture x_window_picture(const std::string& window) {
-  Picture p;
-  char name[] = "/tmp/quill-xwd-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0) return p;
-  close(fd);
-  command_output("xwd -silent -id " + window + " -out " + name + " 2>/dev/null");
-  std::vector<uint8_t> b = read_file(name);
-  unlink(name);
-  // The header: 25 big-endian 32-bit fields, the window's name; then 12-byte
-  // colour entries and the pixels.
-  const uint32_t z_pixmap = 2, colour_entry = 12;
-  if (b.size() < 100) return p;
-  auto field = [&b](size_t index) { return big_endian(&b[4 * index]); };
-  uint32_t header_size = field(0), format = field(2), w = field(4), h = field(5),
-           byte_order = field(7), bits = field(11), line = field(12), colours = field(19);
-  size_t at = header_size + (size_t)colours * colour_entry;
-  if (format != z_pixmap || bits != 32 || at + (size_t)line * h > b.size()) return p;
-  p.width = (int)w, p.height = (int)h;
-  for (uint32_t y = 0; y < h; y++)
-    for (uint32_t x = 0; x < w; x++) {
-      const uint8_t* q = &b[at + (size_t)y * line + 4 * x];
-      uint32_t v =
-          byte_order == 0 ? (uint32_t)(q[0] | q[1] << 8 | q[2] << 16 | q[3] << 24) : big_endian(q);
-      p.pixels.push_back(v & 0xFFFFFF);
-    }
-  return p;
-}
-
-// Asks until the answer is yes, for up to 60 s.
-template <class Test> bool wait_until(Test test) {
-  for (int i = 0; i < 600; i++) {
-    if (test()) return true;
-    usleep(100000);
-  }
-  return false;
-}
-
 // A screenshot file (screen + digits + .bmp) in the folder, or "".
 std::string screenshot_in(const fs::path& folder) {
   std::error_code ec;
@@ -105,27 +51,6 @@ std::string screenshot_in(const fs::path& folder) {
     if (n.starts_with("screen") && n.ends_with(".bmp")) return e.path().string();
   }
   return "";
-}
-
-// The shown window with this exact title once a picture is drawn in it, or ""
-// after 60 s. Every screen opens black and loads the art before the frames
-// run, and keys pressed meanwhile would come and go unseen. Asked afresh each
-// time, as a window may be made again while it becomes a full screen.
-std::string playing_window(const std::string& title) {
-  std::string pattern;
-  for (char c : title) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
-    pattern += c;
-  }
-  std::string window;
-  bool drawn = wait_until([&] {
-    window = command_output("xdotool search --onlyvisible --name '^" + pattern + "$' | head -n 1");
-    if (window.empty()) return false;
-    // As a player clicks into it: the game draws only while its window has the focus.
-    command_output("xdotool windowfocus --sync " + window + " 2>/dev/null");
-    return !x_window_picture(window).all_black();
-  });
-  return drawn ? window : "";
 }
 
 struct PlayedGame : ::testing::Test {
@@ -147,10 +72,6 @@ struct PlayedGame : ::testing::Test {
     ASSERT_TRUE(game->start(game_program, folder.path,
                             {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
                              "ASAN_OPTIONS=detect_leaks=0"}));
-  }
-  // Keys as xdotool types them into a window given the focus first.
-  void keys(const std::string& window, const std::string& script) {
-    command_output("DISPLAY=" + x.display + " xdotool windowfocus --sync " + window + " " + script);
   }
   // The scaled copies in see/ and when each was last written.
   std::map<std::string, fs::file_time_type> copies() {
@@ -185,9 +106,9 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   EXPECT_EQ(made.size(), (size_t)sources);
   EXPECT_GE(sources, 45);
 
-  keys(window, "keydown Tab sleep 0.2 keyup Tab");
+  // Another press in the same second would write the same still picture again.
   std::string shot;
-  ASSERT_TRUE(wait_until([&] {
+  ASSERT_TRUE(tap_until(window, "Tab", [&] {
     shot = screenshot_in(folder / "see");
     return !shot.empty() && fs::file_size(shot) == 921654;
   })) << "no 921,654-byte screenshot in see/";
@@ -197,26 +118,32 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   ASSERT_EQ(saved.height, 480);
   // The world stands still while nobody presses a key, so what the X server
   // shows now is the frame the screenshot was taken of.
-  Picture shown = x_window_picture(window);
+  Picture shown = window_picture(window);
   ASSERT_EQ(shown.width, 640);
   ASSERT_EQ(shown.height, 480);
   int differing = 0;
   for (size_t i = 0; i < saved.pixels.size(); i++) differing += saved.pixels[i] != shown.pixels[i];
   EXPECT_EQ(differing, 0) << "pixels of the screenshot unlike the window";
 
-  keys(window, "keydown Control_L sleep 0.1 keydown f sleep 0.1 keyup f sleep 0.1 keyup Control_L");
+  // Ctrl+F: the window the game leaves goes at once, before the art is loaded again.
+  auto switch_from = [](const std::string& shown, const std::string& title) {
+    keys(shown, "keydown Control_L");
+    bool gone = tap_until(shown, "f", [&] { return window_named(title) != shown; });
+    keys(shown, "keyup Control_L");
+    return gone;
+  };
+  ASSERT_TRUE(switch_from(window, window_caption)) << "Ctrl+F left the window as it was";
   std::string full = playing_window("Quillmoor");
   ASSERT_FALSE(full.empty()) << "no full screen";
-  keys(full, "keydown Control_L sleep 0.1 keydown f sleep 0.1 keyup f sleep 0.1 keyup Control_L");
+  ASSERT_TRUE(switch_from(full, "Quillmoor")) << "Ctrl+F left the full screen as it was";
   window = playing_window(window_caption);
   ASSERT_FALSE(window.empty()) << "no window after the second Ctrl+F";
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
             "WINDOW=" + window + " X=320 Y=272 WIDTH=640 HEIGHT=480 SCREEN=0 ");
-  // Escape held until the game has ended: a press and release within one slow
-  // frame would pass unseen.
+  // Escape acts while held: held until the game has ended.
   keys(window, "keydown Escape");
   EXPECT_EQ(game.wait(60000), 0) << game.error_output();
-  command_output("DISPLAY=" + x.display + " xdotool keyup Escape"); // its window is gone
+  command_output("xdotool keyup Escape");
 
   // A second start loads the copies without writing them again.
   Child again;
@@ -225,5 +152,6 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   ASSERT_FALSE(window.empty()) << again.error_output();
   keys(window, "keydown Escape");
   EXPECT_EQ(again.wait(60000), 0) << again.error_output();
+  command_output("xdotool keyup Escape");
   EXPECT_EQ(copies(), made);
 }

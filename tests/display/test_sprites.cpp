@@ -40,29 +40,32 @@ TEST_F(Sprites, ClippingAtEveryEdgeOfTheBuffer) {
   EXPECT_EQ(pixel(100, 102), 0u);
 }
 
-TEST_F(Sprites, OnlyTheExactKeyColourIsLeftOutOn32Bits) {
-  const uint32_t row[3] = {magenta, 0xFE00FF, 0x00FF00};
-  int n = make_sprite(3, 1, [&](int i, int) { return row[i]; });
-  sprite_set_key_colour(n, 0xFF00FF);
-  screen_clear(grey);
-  sprite_draw_keyed(n, 10, 10);
-  EXPECT_EQ(pixel(10, 10), grey);
-  EXPECT_EQ(pixel(11, 10), 0xFE00FFu);
-  EXPECT_EQ(pixel(12, 10), 0x00FF00u);
-  sprite_draw(n, 10, 20);
-  EXPECT_EQ(pixel(10, 20), magenta);
-}
-
-TEST_F(Sprites, KeyMatchesOnTheTopFiveBitsOn16Bits) {
-  ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
-  EXPECT_EQ(screen_depth_bits(), 16);
-  int n = make_sprite(2, 1, [](int i, int) { return i == 0 ? 0xFA05FAu : 0x00FF00u; });
-  EXPECT_EQ(sprite_lookup(n)->depth, 16);
-  sprite_set_key_colour(n, 0xFF00FF);
-  screen_clear(grey);
-  sprite_draw_keyed(n, 0, 0);
-  EXPECT_EQ(pixel(0, 0), pixel(5, 5)); // still the background
-  EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+// Keys are given blue, green, red (0x00BBGGRR), pixels here red, green, blue.
+// Orange tells the two orders apart, which magenta cannot; at 16 bits only the
+// top five bits of each channel count.
+TEST_F(Sprites, OnlyTheKeyColourIsLeftOutAtBothDepths) {
+  const struct {
+    int depth, key;
+    uint32_t row[3]; // 0xRRGGBB
+    bool keyed[3];
+  } cases[] = {
+      {32, 0xFF00FF, {magenta, 0xFE00FF, 0x00FF00}, {true, false, false}},
+      {32, 0x0080FF, {0xFF8000, 0x0080FF, 0xFF8001}, {true, false, false}},
+      {16, 0xFF00FF, {0xFA05FA, 0xF000FF, 0x00FF00}, {true, false, false}},
+      {16, 0x0080FF, {0xFC8403, 0x0080FF, 0xFF8800}, {true, false, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.depth << " bits, key " << std::hex << c.key);
+    if (c.depth == 16) ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    int n = make_sprite(3, 1, [&](int i, int) { return c.row[i]; });
+    sprite_set_key_colour(n, c.key);
+    screen_clear(grey);
+    const uint32_t background = pixel(5, 5);
+    sprite_draw_keyed(n, 10, 10);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(pixel(10 + i, 10) == background, c.keyed[i]) << i;
+    sprite_draw(n, 10, 20); // drawn unkeyed, the key colour shows
+    EXPECT_NE(pixel(10, 20), background);
+  }
 }
 
 TEST_F(Sprites, DefaultKeyColourAppliesToSpritesMadeLater) {
@@ -275,14 +278,22 @@ TEST_F(SpriteFiles, SavedRowsArePaddedAndBottomRowFirst) {
   EXPECT_EQ(sprite_save(n, (dir / "no/such/folder/x.bmp").c_str()), 0);
 }
 
+// At 16 bits each channel keeps its top five bits.
 TEST_F(SpriteFiles, AScreenshotIsA640x480BitmapOfTheScreen) {
-  screen_clear(0x0000FF);
-  put(0, 479, 0x00FF00);
-  int n = sprite_grab(-1, 0, 0, 640, 480);
-  std::string path = dir / "screen.bmp";
-  ASSERT_NE(sprite_save(n, path.c_str()), 0);
-  std::vector<uint8_t> file = read_file(path);
-  ASSERT_EQ(file.size(), 921654u);
-  EXPECT_EQ(file[54 + 1], 255);     // bottom-left pixel first: green
-  EXPECT_EQ(file[54 + 3 + 2], 255); // then red
+  for (int depth : {32, 16}) {
+    SCOPED_TRACE(depth);
+    if (depth == 16) ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    const uint8_t full = depth == 16 ? 0xF8 : 0xFF;
+    screen_clear(0x0000FF);
+    put(0, 479, 0x00FF00);
+    put(2, 479, 0x0000FF);
+    int n = sprite_grab(-1, 0, 0, 640, 480);
+    std::string path = dir / "screen.bmp";
+    ASSERT_NE(sprite_save(n, path.c_str()), 0);
+    std::vector<uint8_t> file = read_file(path);
+    ASSERT_EQ(file.size(), 921654u);
+    // Bottom-left pixel first, blue, green, red: green, then red, then blue.
+    const uint8_t row[9] = {0, full, 0, 0, 0, full, full, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(&file[54], &file[63]), std::vector<uint8_t>(row, row + 9));
+  }
 }

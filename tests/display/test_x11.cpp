@@ -1,7 +1,7 @@
 // The SDL2 platform with real windows on a private X server (Xvfb), keys sent
 // with xdotool, and the game program itself.
 #include "tests/display/sdl2_runtime.h"
-#include "tests/support/xvfb.h"
+#include "tests/display/x_game.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +11,11 @@ bool request_close(const std::string& display, unsigned long window);
 namespace {
 const char* const game_caption = "Quillmoor: Ctrl+F for full screen.";
 
-// The X window with this exact title, waiting up to 10 s for it; "" if none.
+// The shown X window with this exact title, waiting up to 60 s for it; "" if none.
 std::string find_window(const std::string& title) {
-  std::string pattern;
-  for (char c : title) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
-    pattern += c;
-  }
-  return command_output("timeout 10 xdotool search --sync --name '^" + pattern + "$' | head -n 1");
+  std::string id;
+  xgame::wait_until([&] { return !(id = xgame::window_named(title)).empty(); });
+  return id;
 }
 
 struct RealWindow : ::testing::Test {
@@ -39,25 +36,27 @@ struct RealWindow : ::testing::Test {
 TEST_F(RealWindow, TheGameWindowHasItsCaptionAndSizeAndEndsOnEscape) {
   Child game;
   start_game(&game);
-  std::string id = find_window(game_caption);
+  // Keys count only once the frames run, which the first drawn frame shows.
+  std::string id = xgame::playing_window(game_caption);
   ASSERT_FALSE(id.empty()) << game.error_output();
   // Centred on the 1280x1024 screen (no window manager adds a frame here).
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + id + " | tr '\\n' ' '"),
             "WINDOW=" + id + " X=320 Y=272 WIDTH=640 HEIGHT=480 SCREEN=0 ");
-  // Held until the game has ended: a press and release that both come while it
-  // still loads its art, or within one slow frame, would pass unseen.
-  command_output("xdotool windowfocus --sync " + id + " keydown Escape");
-  EXPECT_EQ(game.wait(20000), 0) << game.error_output();
+  // Escape acts while held: held until the game has ended.
+  xgame::keys(id, "keydown Escape");
+  EXPECT_EQ(game.wait(60000), 0) << game.error_output();
   command_output("xdotool keyup Escape");
 }
 
 TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
   Child game;
   start_game(&game);
-  std::string id = find_window(game_caption);
+  // SDL may make the window afresh while it sets up drawing; by the first
+  // drawn frame it is the one that stays.
+  std::string id = xgame::playing_window(game_caption);
   ASSERT_FALSE(id.empty()) << game.error_output();
   ASSERT_TRUE(request_close(x.display, std::stoul(id)));
-  EXPECT_EQ(game.wait(20000), 0) << game.error_output();
+  EXPECT_EQ(game.wait(60000), 0) << game.error_output();
 }
 
 // Keys held on the real keyboard reach the snapshot under their scancodes, and
@@ -73,14 +72,14 @@ TEST_F(RealWindow, KeysReachTheSnapshotWithTheirScancodes) {
   ASSERT_FALSE(id.empty());
   command_output("xdotool windowfocus --sync " + id);
 
-  // Samples for up to a second until the snapshot satisfies want.
+  // Samples for up to 30 s until the snapshot satisfies want.
   auto settle = [](auto want) {
-    for (int i = 0; i < 200; i++) {
-      while (window_event()) {}
-      if (keyboard_sample() && want()) return true;
-      usleep(5000);
-    }
-    return false;
+    return xgame::wait_until(
+        [&] {
+          while (window_event()) {}
+          return keyboard_sample() && want();
+        },
+        30);
   };
   ASSERT_TRUE(settle([] { return true; })) << "the window never got the keyboard focus";
 

@@ -2,9 +2,19 @@
 #include <X11/Xlib.h>
 #include <string>
 
+// Xlib's own handler ends the process on any error, such as a window that has
+// gone meanwhile; this one only remembers it.
+static bool x_failed;
+static int note_x_error(Display*, XErrorEvent*) {
+  x_failed = true;
+  return 0;
+}
+
 bool request_close(const std::string& display, unsigned long window) {
   Display* d = XOpenDisplay(display.c_str());
   if (!d) return false;
+  x_failed = false;
+  XErrorHandler previous = XSetErrorHandler(note_x_error);
   XEvent e = {};
   e.xclient.type = ClientMessage;
   e.xclient.window = window;
@@ -13,7 +23,8 @@ bool request_close(const std::string& display, unsigned long window) {
   e.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
   e.xclient.data.l[1] = CurrentTime;
   XSendEvent(d, window, False, NoEventMask, &e);
-  XFlush(d);
+  XSync(d, False);
   XCloseDisplay(d);
-  return true;
+  XSetErrorHandler(previous);
+  return !x_failed;
 }

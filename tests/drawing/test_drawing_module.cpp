@@ -71,8 +71,16 @@ TEST(DrawingPass, AnOutputLeftCurrentIsDiscardedByTheNext) {
   DrawContext* out = surface_output(&c.s);
   EXPECT_EQ(cleanups_with_0, 1);
   ASSERT_NE(draw_start(out), 0);
-  surface_output(&c.s); // made while a pass is on: that pass is stopped
-  EXPECT_NE(draw_current(), out);
+  // Counted through its cleanup: once freed, the output's address may be reused.
+  static void (*surface_cleanup)(DrawContext*, int);
+  surface_cleanup = out->cleanup;
+  out->cleanup = [](DrawContext* o, int stopped) {
+    (stopped ? cleanups_with_1 : cleanups_with_0)++;
+    surface_cleanup(o, stopped);
+  };
+  DrawContext* next = surface_output(&c.s); // made while a pass is on: that pass is stopped
+  EXPECT_EQ(cleanups_with_1, 1);
+  EXPECT_EQ(draw_current(), next);
   draw_stop();
   EXPECT_EQ(draw_current(), nullptr);
 }

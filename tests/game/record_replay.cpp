@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     track_fill(track, read, snapshot);
   });
   random_seed(track.seed);
-  run_game_to_exit();
+  run_game_to_exit(give_up + 100);
   if (game.ending != 4) {
     std::fprintf(stderr, "the bot got stuck at progress %d after %zu frames\n", game.progress,
                  track.frames.size());

@@ -99,6 +99,14 @@ TEST_F(CaptionTest, AnEarlySpaceReleaseIsUsedUpAndALaterOneDismisses) {
   const float x = player()->x;
   step({KEY_RIGHT});
   EXPECT_FLOAT_EQ(player()->x, x + 5.0f);
+  // The boundary itself: a release 400 ms after is used up, 401 ms after dismisses.
+  for (int elapsed : {400, 401}) {
+    game.caption_on = 1;
+    step({KEY_SPACE});
+    game.caption_time = game.now - elapsed;
+    step({});
+    EXPECT_EQ(game.caption_on, elapsed == 400 ? 1 : 0) << elapsed;
+  }
 }
 
 TEST_F(CaptionTest, ASpacePressFromBeforeTheCaptionDismissesItWhenLetGo) {

@@ -104,6 +104,15 @@ TEST_F(ObjectTest, SolidObstaclesBlockAtAnyHeightAndPullTheViewOn) {
   }
   EXPECT_GT(highest, 300.0f);
   EXPECT_FLOAT_EQ(player()->x, rocks->x - player()->width);
+  // The player's right edge touches within 2 of either end, and is then put
+  // back against the left end.
+  for (float right : {rocks->x - 2.0f, rocks->x + rocks->width + 2.0f, rocks->x - 2.5f,
+                      rocks->x + rocks->width + 2.5f}) {
+    stand_right_edge_at(right);
+    step({});
+    const bool touched = right >= rocks->x - 2.0f && right <= rocks->x + rocks->width + 2.0f;
+    EXPECT_FLOAT_EQ(player()->x + player()->width, touched ? rocks->x : right) << right;
+  }
   // Against an obstacle wider than the view leaves room for, the view scrolls
   // on by 4 a frame until the obstacle is wholly shown.
   Entity* bridge = at(E_BRIDGE);
@@ -179,10 +188,41 @@ void check_knockback(RulesTest* t, Entity* e) {
   EXPECT_FLOAT_EQ(t->player()->vx, -e->knockback);
   EXPECT_EQ(t->plays(), 1);
   const float x = t->player()->x;
-  t->steps(25);
+  int attack_frames = 2; // the attack frame is shown for 11 frames
+  for (int i = 0; i < 25; i++) {
+    t->step({});
+    attack_frames += e->phase == 1.0f;
+  }
+  EXPECT_EQ(attack_frames, 11);
   EXPECT_NEAR(x - t->player()->x, e->knockback / 0.6f, 0.01f);
 }
 } // namespace
+
+// By where the man stands against the player (32 wide): beyond two widths he
+// runs at 4; from half a width to two widths he walks at 3, now and then hopping
+// at 2; behind the player he leaps back to the right; over the player he stops
+// and attacks.
+TEST_F(ObjectTest, AChaserRunsWalksLeapsOrAttacksByWhereItStands) {
+  const struct {
+    float ahead;
+    float vx;
+  } cases[] = {{64.5f, -4.0f}, {64.0f, -3.0f}, {16.5f, -3.0f}, {16.0f, 0.0f}, {-0.5f, 7.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ahead);
+    Entity* man = at(E_MAN);
+    chaser_at_the_player(this, man);
+    man->x = player()->x + c.ahead;
+    man->attack_timer = 0;
+    step({});
+    if (c.vx == -3.0f && man->airborne) {
+      EXPECT_FLOAT_EQ(man->vx, -2.0f); // the hop
+    } else {
+      EXPECT_FLOAT_EQ(man->vx, c.vx);
+    }
+    EXPECT_EQ(man->airborne, c.vx == 7.0f || (c.vx == -3.0f && man->airborne));
+    EXPECT_EQ(man->attack_timer, c.vx == 0.0f ? 29 : 0);
+  }
+}
 
 TEST_F(ObjectTest, TheMansKnockbackCarriesThePlayer83Units) {
   check_knockback(this, at(E_MAN));
@@ -215,7 +255,8 @@ TEST_F(ObjectTest, TheMansDefeatReleasesTheGlassWhichCannotBeCollectedInTheAir) 
     step({});
     air_frames++;
   }
-  EXPECT_GT(air_frames, 60);
+  // Up at 10 a frame, down a fifth of gravity each frame: 68 frames in the air.
+  EXPECT_EQ(air_frames, 68);
   EXPECT_EQ(glass->health, -5); // collected in the frame it landed
   EXPECT_EQ(game.progress, 3);
   EXPECT_NE(game.caption.find("THE MAGNIFYING GLASS"), std::string::npos);
@@ -228,7 +269,7 @@ TEST_F(ObjectTest, AJumpingPlayerCannotCollect) {
   glass->y = game.ground_y;
   stand_right_edge_at(glass->x + 4.0f);
   step({KEY_UP});
-  while (player()->airborne) {
+  for (int i = 0; i < 100 && player()->airborne; i++) {
     EXPECT_EQ(glass->health, 10);
     step({});
   }
@@ -266,7 +307,7 @@ TEST_F(ObjectTest, HeavyLandingsShakeAlwaysAndLeaveFootprintsSixTimesInTen) {
 }
 
 TEST_F(ObjectTest, TheGirlWakesFollowsAndAnnouncesLoveOnce) {
-  load_sounds_numbered({9});
+  load_sounds_numbered({9, 3});
   Entity* girl = at(E_GIRL);
   game.monster->dead = 1;
   // LOVE is announced by the girl herself.
@@ -280,15 +321,18 @@ TEST_F(ObjectTest, TheGirlWakesFollowsAndAnnouncesLoveOnce) {
   const float x = girl->x;
   step({});
   EXPECT_FLOAT_EQ(girl->x, x - 4.0f);
-  int love = 0;
+  // Each caption is dismissed at once, so that the world goes on.
+  int loves = 0;
   for (int i = 0; i < 100; i++) {
     step({});
-    love += game.progress == 7;
+    loves += game.caption_on && game.caption.find("LOVE") != std::string::npos;
+    game.caption_on = 0;
   }
-  EXPECT_GT(love, 0);
+  EXPECT_EQ(loves, 1);
+  EXPECT_EQ(plays(), 2); // and the caption's sound once
+  EXPECT_EQ(game.progress, 7);
   EXPECT_EQ(girl->discovery, nullptr);
   // Walking on, she follows at 4 units a frame, behind the player.
-  game.caption_on = 0;
   steps(50, {KEY_RIGHT});
   EXPECT_LT(girl->x + girl->width, player()->x);
   EXPECT_FLOAT_EQ(girl->vx, 4.0f);
@@ -302,8 +346,11 @@ TEST_F(ObjectTest, OnlyTheMonsterChangesItsLookWestOf2600AndOnlyOnce) {
   Entity* monster = at(E_MONSTER);
   monster_westward_rule();
   EXPECT_EQ(monster->sprite, KIND_MONSTER); // hidden still
-  monster->x = 2599.0f;
+  monster->x = 2600.0f;
   monster->health = 65;
+  monster_westward_rule();
+  EXPECT_EQ(monster->sprite, KIND_MONSTER); // west of 2600 only
+  monster->x = 2599.0f;
   monster_westward_rule();
   monster_westward_rule();
   EXPECT_EQ(monster->sprite, KIND_MONSTER_CHANGED);

@@ -7,6 +7,7 @@
 #include "runtime/input_sound/keyboard.h"
 #include "tests/support/null_game.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -137,6 +138,12 @@ TEST_F(GameScreen, PanelsUnderTheCameraAFlashInTheirPlaceAndBlackAtTheEnd) {
   draw_background();
   EXPECT_EQ(pixel(579, 0), 0x0000FFu);
   EXPECT_EQ(pixel(580, 0), 0xFFFFFFu);
+  game.shake_x = 3; // the ground shakes to the left
+  screen_clear(0xFFFFFF);
+  draw_background();
+  EXPECT_EQ(pixel(576, 0), 0x0000FFu);
+  EXPECT_EQ(pixel(577, 0), 0xFFFFFFu);
+  game.shake_x = 0;
 
   game.flash = 0x0000FF; // red, for one frame
   draw_background();
@@ -194,4 +201,24 @@ TEST_F(GameScreen, EntitiesShakeChooseTheirFrameAndFaceThePlayer) {
   screen_clear(0);
   draw_entity(&rock);
   EXPECT_EQ(pixel(47, 478), 0u);
+
+  // Anything else jitters on its own: 0 to shake to the right, and from half
+  // the shake up to half the shake down.
+  girl.x = 200;
+  game.shake = 4;
+  int left = 99, right = -99, top = 99, bottom = -99;
+  for (int i = 0; i < 200; i++) {
+    screen_clear(0);
+    draw_entity(&girl);
+    for (int y = 370; y < 390; y++)
+      for (int x = 90; x < 110; x++)
+        if (pixel(x, y) && !pixel(x - 1, y) && !pixel(x, y - 1)) {
+          left = std::min(left, x - 100), right = std::max(right, x - 100);
+          top = std::min(top, y - 378), bottom = std::max(bottom, y - 378);
+        }
+  }
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(right, 4);
+  EXPECT_EQ(top, -2);
+  EXPECT_EQ(bottom, 2);
 }

@@ -77,6 +77,17 @@ TEST_F(PlayerTest, LeftLimitAndCameraStayInsideTheWorld) {
 }
 
 TEST_F(PlayerTest, CameraKeepsThePlayerBetween128And512OnScreen) {
+  // The whole screen x of the player's left edge is compared: 128 and 480 (512
+  // less the width) still stand; one more moves the view to the exact edge.
+  const struct {
+    float on_screen, camera_after;
+  } cases[] = {{128.5f, 1000.0f}, {127.5f, 999.5f}, {480.5f, 1000.0f}, {481.5f, 1001.5f}};
+  for (const auto& c : cases) {
+    game.camera_x = 1000.0f;
+    player()->x = 1000.0f + c.on_screen;
+    step({});
+    EXPECT_FLOAT_EQ(game.camera_x, c.camera_after) << c.on_screen;
+  }
   stand_right_edge_at(400.0f);
   for (int i = 0; i < 100; i++) {
     step({KEY_RIGHT});

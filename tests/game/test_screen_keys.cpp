@@ -158,6 +158,8 @@ TEST_F(ScreenKeys, OnlyFReleasedWithLeftCtrlDownSwitches) {
              {KEY_LCONTROL, 29, 35},
              {right_ctrl, 40, 45}, // the right Ctrl
              {KEY_F, 41, 43},
+             {KEY_LCONTROL, 46, 48}, // Ctrl let go before F: that release is used up
+             {KEY_F, 46, 49},
              {KEY_LCONTROL, 50, 60}, // F released with the left Ctrl down
              {KEY_F, 52, 54}});
   game_startup();

@@ -329,11 +329,13 @@ TEST_F(Codecs, BmpWriterOutputReadsBackAtEveryDepth) {
       static const uint32_t c[4] = {0xFF000000, 0xFFFFFFFF, 0xFF2040C0, 0xFF80FF10};
       return c[(x / 3 + y) % 4];
     });
-    for (int out : {1, 4, 8, 24, 32}) {
-      SCOPED_TRACE(std::to_string(depth) + " to " + std::to_string(out));
+    // A 2-bit or 16-bit file depth is written as the nearest depth BMP readers know.
+    for (int asked : {1, 2, 4, 8, 16, 24, 32}) {
+      const int out = asked == 2 ? 4 : asked == 16 ? 24 : asked;
+      SCOPED_TRACE(std::to_string(depth) + " to " + std::to_string(asked));
       std::string path = dir / "w.bmp";
       ASSERT_TRUE(
-          bmp_write(path.c_str(), rows.data(), w, h, row_size, depth, ROWS_BOTTOM_UP, 7, out));
+          bmp_write(path.c_str(), rows.data(), w, h, row_size, depth, ROWS_BOTTOM_UP, 7, asked));
       auto bytes = read_file(path);
       size_t file_row = ((size_t)w * out + 31) / 32 * 4;
       size_t offset = 54 + (out <= 8 ? 4u << out : 0);

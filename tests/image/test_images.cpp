@@ -158,6 +158,29 @@ TEST_F(Images, SmoothResizeAveragesAndFiltersAlphaImages) {
   ASSERT_TRUE(image_resize(2, 5, 2, 0));
   for (int x = 1; x < 5; x++) EXPECT_GT(px(2, x, 0)[0], px(2, x - 1, 0)[0]);
   EXPECT_EQ(px(2, 2, 0)[3], 255);
+
+  // The weights: a pixel 127 above a grey of 128, upscaled by 2, is met at 0.25,
+  // 0.75, 1.25 and 1.75 source pixels, where the Mitchell-Netravali cubic
+  // (B = C = 1/3) weighs 0.782, 0.256, -0.023 and -0.015.
+  ASSERT_TRUE(image_create(3, 8, 1, 32));
+  for (int x = 0; x < 8; x++) set_px(3, x, 0, x == 3 ? 0xFFFFFFFF : 0xFF808080);
+  ASSERT_TRUE(image_resize(3, 16, 1, 0));
+  const int weighed[16] = {128, 128, 128, 126, 125, 161, 227, 227,
+                           161, 125, 126, 128, 128, 128, 128, 128};
+  for (int x = 0; x < 16; x++) {
+    EXPECT_EQ(px(3, x, 0)[0], weighed[x]) << x;
+    EXPECT_EQ(px(3, x, 0)[3], 255) << x;
+  }
+  // The pass that leaves the smaller middle picture goes first (3 x 1 here, not
+  // 4 x 2); the other order rounds differently.
+  ASSERT_TRUE(image_create(4, 3, 2, 32));
+  for (int x = 0; x < 3; x++) {
+    set_px(4, x, 0, 0xFF000000);
+    set_px(4, x, 1, x ? 0xFFFFFFFF : 0xFF000000);
+  }
+  ASSERT_TRUE(image_resize(4, 4, 1, 0));
+  const int rounded[4] = {1, 79, 132, 128};
+  for (int x = 0; x < 4; x++) EXPECT_EQ(px(4, x, 0)[1], rounded[x]) << x;
 }
 
 TEST_F(Images, CopyTakesARectangleFromTheTopLeft) {

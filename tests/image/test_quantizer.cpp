@@ -1,6 +1,7 @@
 // The colour quantizer: palettes, packing, transparency and dithering.
 #include "runtime/image/quantizer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -133,34 +134,78 @@ TEST(Quantizer, TransparentPixelsAreLearnedAsTransparentBlack) {
     EXPECT_GT(pal[row[40] * 4 + 3], 240) << "opaque pixels stay opaque";
   }
   quantizer_free(q);
+
+  // The network starts as greys g[i x 256 / n], translucent (alpha 16 i) up to
+  // the sixteenth neuron. Among transparent pixels and sixteen opaque ones the
+  // last of sixteen neurons is never reached: it keeps g[240] = 247 (241 back
+  // through the output gamma) and alpha 240.
+  Picture few(64, 64);
+  for (int i = 0; i < 16; i++)
+    few.set(i * 7 % 64, i * 7 / 64,
+            0xFF000000u | (uint32_t)(i * 8) << 16 | (uint32_t)(255 - i * 16) << 8 |
+                (uint32_t)(i * 16));
+  q = few.quantize(4);
+  ASSERT_TRUE(q);
+  const uint8_t* last = quantizer_palette(q) + 15 * 4;
+  EXPECT_EQ(std::vector<int>(last, last + 4), (std::vector<int>{241, 241, 241, 240}));
+  quantizer_free(q);
 }
 
-TEST(Quantizer, DitheringSpreadsErrorButLeavesExactColoursAlone) {
-  // A horizontal ramp from black to white, at two colours.
-  Picture ramp(64, 16);
-  for (int y = 0; y < 16; y++)
-    for (int x = 0; x < 64; x++) ramp.set(x, y, 0xFF000000u | (x * 4) * 0x010101u);
-  Quantizer* plain = ramp.quantize(1, 7);
-  Quantizer* dithered = ramp.quantize(1, 7 | QUANT_DITHER);
-  ASSERT_TRUE(plain && dithered);
-  // Two entries a ramp's width apart, not two greys near its middle.
-  const uint8_t* two = quantizer_palette(plain);
-  EXPECT_GT(std::abs(two[0] - two[4]), 96);
-  auto lit_share = [](Quantizer* q, int x0) {
-    const uint8_t* pal = quantizer_palette(q);
-    int lit = 0;
-    for (int y = 1; y < 16; y++)
-      for (int x = x0; x < x0 + 8; x++) lit += pal[index_at(quantizer_row(q, y), x, 1) * 4] > 128;
-    return lit / (15.0 * 8);
+// A grey that fills the picture is learned exactly as g = floor((v / 255)^(1 / 1.8)
+// x 255 + 0.5) and comes back as floor((g / 255)^1.8 x 256): 2 is learned as 17
+// and comes back as 1. A black and a white pixel make the palette learned.
+TEST(Quantizer, AFlatGreyComesBackThroughBothGammaTables) {
+  const struct {
+    int grey, learned, back;
+  } cases[] = {{2, 17, 1}, {4, 25, 3}, {18, 58, 17}, {51, 104, 50}};
+  for (const auto& c : cases) {
+    Picture p(64, 1);
+    for (int x = 0; x < 64; x++) p.set(x, 0, 0xFF000000u | (uint32_t)c.grey * 0x010101u);
+    p.set(0, 0, 0xFF000000);
+    p.set(1, 0, 0xFFFFFFFF);
+    Quantizer* q = p.quantize(1, 0);
+    ASSERT_TRUE(q);
+    const uint8_t* entry = quantizer_palette(q) + 4 * index_at(quantizer_row(q, 0), 2, 1);
+    EXPECT_EQ(std::vector<int>(entry, entry + 4), (std::vector<int>{c.back, c.back, c.back, 255}))
+        << "grey " << c.grey << ", learned as " << c.learned;
+    quantizer_free(q);
+  }
+}
+
+// Floyd-Steinberg on a black and white palette, one neighbour at a time: the
+// error of one dark pixel at (1, 0) reaches a grey probe in its share (7, 3, 5
+// and 1 sixteenths to the right, below left, below and below right), which
+// turns the probe white only when the sum reaches the middle (128). Carried
+// error is halved until each channel's square is at most 100 and their sum is
+// below 201. The rows below teach the palette its exact black and white.
+TEST(Quantizer, DitheringCarriesTheErrorInSixteenthsAndHalvesItWhenLarge) {
+  const struct {
+    uint32_t dark; // 0xRRGGBB
+    int x, y, grey;
+    bool white;
+  } cases[] = {
+      {0x101010, 2, 0, 120, false}, {0x101010, 2, 0, 121, true}, // 16 x 7 / 16 = 7
+      {0x101010, 0, 1, 124, false}, {0x101010, 0, 1, 125, true}, // 3
+      {0x101010, 1, 1, 122, false}, {0x101010, 1, 1, 123, true}, // 5
+      {0x101010, 2, 1, 126, false}, {0x101010, 2, 1, 127, true}, // 1
+      {0x002000, 2, 0, 124, false}, {0x002000, 2, 0, 126, true}, // green 14 squared is over 100: 7
+      {0x161616, 2, 0, 120, false}, {0x141414, 2, 0, 120, true}, // 9 each is 243 in all: 4; 8 stays
   };
-  // Far from the dark-light threshold nothing changes; next to it dithering mixes.
-  EXPECT_EQ(lit_share(plain, 24), 0.0);
-  EXPECT_GT(lit_share(dithered, 24), 0.0);
-  EXPECT_EQ(lit_share(plain, 32), 1.0);
-  EXPECT_LT(lit_share(dithered, 32), 1.0);
-  for (int x0 : {0, 8, 48, 56}) EXPECT_EQ(lit_share(plain, x0), lit_share(dithered, x0)) << x0;
-  quantizer_free(plain);
-  quantizer_free(dithered);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.dark << std::dec << " to " << c.x << "," << c.y
+                                    << " grey " << c.grey);
+    Picture p(64, 16);
+    for (int y = 0; y < 16; y++)
+      for (int x = 0; x < 64; x++) p.set(x, y, y >= 2 && (x + y) % 2 ? 0xFFFFFFFF : 0xFF000000);
+    p.set(1, 0, 0xFF000000 | c.dark);
+    p.set(c.x, c.y, 0xFF000000 | (uint32_t)c.grey * 0x010101u);
+    Quantizer* q = p.quantize(1, QUANT_DITHER);
+    ASSERT_TRUE(q);
+    const uint8_t* pal = quantizer_palette(q);
+    ASSERT_EQ(std::vector<int>(pal, pal + 8), (std::vector<int>{0, 0, 0, 255, 255, 255, 255, 255}));
+    EXPECT_EQ(index_at(quantizer_row(q, c.y), c.x, 1), c.white ? 1 : 0);
+    quantizer_free(q);
+  }
 
   // A flat picture of palette colours gets no noise.
   Picture flat(32, 32);
@@ -172,6 +217,39 @@ TEST(Quantizer, DitheringSpreadsErrorButLeavesExactColoursAlone) {
     for (int x = 0; x < 32; x++)
       ASSERT_EQ(pal[index_at(quantizer_row(q, y), x, 1) * 4], x < 16 ? 0 : 255);
   quantizer_free(q);
+}
+
+// Each pixel maps to an entry nearest by the squared distance of blue, green
+// and red, weighted by 1 - (1 - alpha / 255)^2, plus the squared alpha
+// difference: no entry of the palette may be nearer.
+TEST(Quantizer, TranslucentPixelsMapByColourWeightedByAlpha) {
+  Picture p = gradient(48, 48);
+  for (int y = 0; y < 48; y++)
+    for (int x = 0; x < 48; x++) p.at(x, y)[3] = (uint8_t)(255 - 5 * ((x + y) % 48));
+  for (int depth : {2, 4}) {
+    Quantizer* q = p.quantize(depth);
+    ASSERT_TRUE(q);
+    const uint8_t* pal = quantizer_palette(q);
+    int farther = 0;
+    for (int y = 0; y < 48; y++) {
+      const uint8_t* row = quantizer_row(q, y);
+      for (int x = 0; x < 48; x++) {
+        const uint8_t* px = p.at(x, y);
+        const double t = 1.0 - px[3] / 255.0, weight = 1.0 - t * t;
+        auto distance = [&](int i) {
+          const uint8_t* e = pal + 4 * i;
+          double d = 0;
+          for (int k = 0; k < 3; k++) d += (e[k] - px[k]) * (e[k] - px[k]);
+          return weight * d + (e[3] - px[3]) * (e[3] - px[3]);
+        };
+        double best = 1e300;
+        for (int i = 0; i < (1 << depth); i++) best = std::min(best, distance(i));
+        farther += distance(index_at(row, x, depth)) > best + 1e-9;
+      }
+    }
+    EXPECT_EQ(farther, 0) << depth;
+    quantizer_free(q);
+  }
 }
 
 TEST(Quantizer, BadArgumentsGiveNothing) {

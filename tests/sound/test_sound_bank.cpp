@@ -1,10 +1,14 @@
 // The game's sound bank: its files and fallback, its loading at start-up, and
 // the fade-out and release at exit.
+#include "game/captions.h"
+#include "game/ending.h"
+#include "game/entities.h"
 #include "game/game_state.h"
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
+#include "tests/game/rules_fixture.h"
 #include "tests/sound/wav_image.h"
 #include "tests/support/null_game.h"
 #include "tests/support/test_files.h"
@@ -128,3 +132,108 @@ TEST_F(SoundBank, TheGameLoadsItsSoundsWhenThereIsADevice) {
 }
 
 } // namespace
+
+// Which play sites are guarded: with every sound loaded but sound_ok 0 only the
+// unguarded sites play; with sound_ok 1 every site does.
+using PlaySites = QuietRulesTest;
+TEST_F(PlaySites, OnlyTheUnguardedOnesPlayWhileSoundIsOff) {
+  const struct {
+    const char* site;
+    void (*act)(RulesTest*);
+    int unguarded, all; // plays with sound_ok 0 and with sound_ok 1
+  } sites[] = {
+      {"jump", [](RulesTest* t) { t->step({KEY_UP}); }, 0, 1},
+      {"Space", [](RulesTest* t) { t->step({KEY_SPACE}); }, 0, 1},
+      {"Space at progress 1",
+       [](RulesTest* t) {
+         game.progress = 1;
+         t->step({KEY_SPACE});
+       },
+       1, 2},
+      {"Space at progress 3",
+       [](RulesTest* t) {
+         game.progress = 3;
+         t->step({KEY_SPACE});
+       },
+       1, 2},
+      {"Space at progress 5",
+       [](RulesTest* t) {
+         game.progress = 5;
+         t->step({KEY_SPACE});
+       },
+       0, 2},
+      {"heavy landing",
+       [](RulesTest* t) {
+         Entity* m = game.monster;
+         m->chase_state = 0, m->airborne = 1, m->y = game.ground_y + 0.5f, m->vy = -1.0f;
+         t->step({});
+       },
+       1, 1},
+      {"destruction with a death sound", [](RulesTest*) { entity_destroy(game.monster); }, 0, 2},
+      {"a chaser comes into view",
+       [](RulesTest* t) {
+         Entity* man = t->at(E_MAN);
+         game.camera_x = man->x + man->width - 639.0f;
+         game.player->x = game.camera_x + 200.0f;
+         t->step({});
+       },
+       0, 1},
+      {"an attack and its knockback",
+       [](RulesTest* t) {
+         Entity* man = t->at(E_MAN);
+         man->health = man->max_health = 25;
+         man->chase_state = 2, man->airborne = 0, man->y = game.player->y, man->x = 1000.0f;
+         game.player->x = 990.0f;
+         t->steps(2);
+       },
+       0, 2},
+      {"the girl starts to follow",
+       [](RulesTest* t) {
+         game.monster->dead = 1;
+         t->at(E_MAN)->health = 0; // not to come into view as well
+         t->stand_right_edge_at(5990.0f);
+         t->step({});
+       },
+       0, 1},
+      {"the monster's change",
+       [](RulesTest*) {
+         game.monster->x = 2000.0f, game.monster->health = 65;
+         monster_westward_rule();
+       },
+       0, 1},
+      {"a caption",
+       [](RulesTest* t) {
+         queue_card("|FFFFFF\\Hello");
+         t->step({});
+       },
+       0, 1},
+      {"the ending",
+       [](RulesTest*) {
+         game.progress = 7;
+         game.player->x = game.world_width + 100.0f, game.girl->x = game.world_width + 100.0f;
+         check_ending();
+       },
+       0, 1},
+      {"Space on the first ending card",
+       [](RulesTest*) {
+         game.ending = 1;
+         ending_card_sounds();
+       },
+       1, 1},
+      {"Space on the third ending card",
+       [](RulesTest*) {
+         game.ending = 3;
+         ending_card_sounds();
+       },
+       1, 1},
+  };
+  for (const auto& s : sites)
+    for (int sound_ok : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << s.site << ", sound_ok " << sound_ok);
+      TearDown();
+      SetUp();
+      load_sounds_numbered({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, sound_ok);
+      s.act(this);
+      EXPECT_EQ(plays(), sound_ok ? s.all : s.unguarded);
+    }
+}

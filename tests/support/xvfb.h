@@ -73,7 +73,8 @@ inline std::string command_output(const std::string& command) {
 }
 
 // A program started in a folder with extra environment variables ("NAME=value";
-// "NAME=" removes NAME), its standard error kept in a file.
+// "NAME=" removes NAME), its standard error kept in a file. Its standard output
+// goes nowhere: a test that died would otherwise leave CTest waiting on it.
 struct Child {
   pid_t pid = -1;
   std::string stderr_path;
@@ -95,6 +96,8 @@ struct Child {
           setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
       }
       dup2(err, 2);
+      int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, 1);
       if (chdir(folder.c_str()) != 0) _exit(126);
       execl(program.c_str(), program.c_str(), (char*)nullptr);
       _exit(127);

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Plants the slips listed in tools/mutants.txt, one at a time, and tells which
+ones the tests notice.
+
+It copies the checkout into a scratch folder (the checkout itself is never
+touched), builds the tests there once, and then for each mutant: replaces its
+text, rebuilds only the test programs it names, runs those tests with a time
+limit, and puts the text back. A mutant is KILLED when a named test fails or
+times out, SURVIVED when they all pass, STALE when its text is not found
+exactly once (the code moved on: refresh the entry), BROKEN when it does not
+compile. Mutants marked equivalent are listed but not run.
+
+    tools/mutate.py > mutate.log 2>&1 &      # all of them; about an hour on 2 cores
+    tools/mutate.py --only 3,17              # some, by number
+    tools/mutate.py --check                  # only look for stale entries
+
+The score is killed / (killed + survived). Standard library only; not run in CI.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FIELDS = ("file", "find", "replace", "tests", "sees", "equivalent")
+
+
+def read_mutants(path):
+    """The list's entries in order: blocks of 'field: value' lines, each opened by 'file:'."""
+    mutants = []
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            if not line.strip() or line.lstrip().startswith("#"):
+                continue
+            field, sep, value = line.partition(":")
+            field = field.strip()
+            if not sep or field not in FIELDS:
+                sys.exit(f"{path}:{number}: expected one of {', '.join(FIELDS)}")
+            if field == "file":
+                mutants.append({"line": number})
+            elif not mutants:
+                sys.exit(f"{path}:{number}: an entry starts with file:")
+            mutants[-1][field] = value.strip()
+    for i, m in enumerate(mutants, 1):
+        m["number"] = i
+        missing = [k for k in ("find", "replace", "tests", "sees") if k not in m]
+        if missing:
+            sys.exit(f"{path}:{m['line']}: entry {i} lacks {', '.join(missing)}")
+    return mutants
+
+
+def run(command, cwd, timeout=None, env=None):
+    """Runs a command quietly; its exit code and output (124 when out of time)."""
+    try:
+        p = subprocess.run(command, cwd=cwd, env=env, timeout=timeout, text=True,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        return p.returncode, p.stdout
+    except subprocess.TimeoutExpired as e:
+        out = e.stdout.decode(errors="replace") if isinstance(e.stdout, bytes) else (e.stdout or "")
+        return 124, out
+
+
+def copy_tree(source, scratch):
+    """Copies the files git knows (committed or not ignored) into scratch. Files
+    whose bytes are unchanged are left alone, so the scratch build stays
+    incremental; the others get the time of copying, never an older one."""
+    listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                            cwd=source, check=True, stdout=subprocess.PIPE).stdout
+    for name in filter(None, listed.decode().split("\0")):
+        src, dst = os.path.join(source, name), os.path.join(scratch, name)
+        if not os.path.isfile(src):
+            continue
+        with open(src, "rb") as f:
+            data = f.read()
+        if os.path.isfile(dst):
+            with open(dst, "rb") as f:
+                if f.read() == data:
+                    continue
+        os.makedirs(os.path.dirname(dst), exist_ok=True)
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
+
+
+def test_programs(build, env):
+    """Each CTest test's name and the target of the program that runs it."""
+    code, out = run(["ctest", "-N", "--show-only=json-v1"], build, env=env)
+    if code:
+        sys.exit("ctest could not list the tests:\n" + out)
+    return {t["name"]: os.path.basename(t["command"][0]) for t in json.loads(out)["tests"]}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--list", default=os.path.join(ROOT, "tools", "mutants.txt"))
+    parser.add_argument("--scratch", default=os.path.join(
+        os.environ.get("TMPDIR", "/tmp"), "quill-mutate-" + os.path.basename(ROOT)))
+    parser.add_argument("--only", help="comma-separated mutant numbers")
+    parser.add_argument("--timeout", type=int, default=120, help="seconds per test")
+    parser.add_argument("--check", action="store_true", help="only report stale entries")
+    args = parser.parse_args()
+
+    mutants = read_mutants(args.list)
+    if args.only:
+        wanted = {int(n) for n in args.only.split(",")}
+        mutants = [m for m in mutants if m["number"] in wanted]
+
+    def where(m):
+        with open(os.path.join(ROOT, m["file"]), encoding="utf-8") as f:
+            return f.read().count(m["find"])
+
+    if args.check:
+        stale = [m for m in mutants if not os.path.isfile(os.path.join(ROOT, m["file"]))
+                 or where(m) != 1]
+        for m in stale:
+            print(f"STALE {m['number']:3} {m['file']}: {m['find']}")
+        print(f"{len(stale)} stale of {len(mutants)}")
+        return 1 if stale else 0
+
+    src = os.path.join(args.scratch, "src")
+    build = os.path.join(args.scratch, "build")
+    os.makedirs(src, exist_ok=True)
+    copy_tree(ROOT, src)
+    env = dict(os.environ, CMAKE_CXX_COMPILER_LAUNCHER="ccache", CMAKE_C_COMPILER_LAUNCHER="ccache",
+               CCACHE_BASEDIR=args.scratch)
+    corpora = os.path.normpath(os.path.join(ROOT, "..", "shared", "corpora"))
+    print(f"scratch copy in {args.scratch}; building the tests once", flush=True)
+    for step in (["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                  "-DQUILL_BENCH=OFF", "-DQUILL_CORPORA_DIR=" + corpora],
+                 ["cmake", "--build", build, "-j2"]):
+        code, out = run(step, args.scratch, env=env)
+        if code:
+            sys.exit(out[-4000:] + "\nthe unchanged copy does not build")
+    programs = test_programs(build, env)
+
+    counts = {"KILLED": 0, "SURVIVED": 0, "STALE": 0, "BROKEN": 0, "EQUIVALENT": 0}
+    survivors, stale = [], []
+    for m in mutants:
+        path = os.path.join(src, m["file"])
+        label = f"{m['number']:3} {m['file']}: {m['find']}  ->  {m['replace']}"
+        if "equivalent" in m:
+            counts["EQUIVALENT"] += 1
+            print(f"EQUIVALENT {label}\n           {m['equivalent']}", flush=True)
+            continue
+        original = open(path, encoding="utf-8").read() if os.path.isfile(path) else ""
+        names = [n for n in programs if re.search(m["tests"], n)]
+        if original.count(m["find"]) != 1 or not names:
+            why = "no test matches" if original.count(m["find"]) == 1 else \
+                f"text found {original.count(m['find'])} times"
+            counts["STALE"] += 1
+            stale.append(m)
+            print(f"STALE      {label}\n           {why}", flush=True)
+            continue
+        started = time.time()
+        try:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original.replace(m["find"], m["replace"]))
+            targets = sorted({programs[n] for n in names})
+            code, out = run(["cmake", "--build", build, "-j2", "--target", *targets], args.scratch,
+                            env=env)
+            if code:
+                verdict, detail = "BROKEN", out.strip().splitlines()[-1:] or [""]
+            else:
+                code, out = run(["ctest", "-V", "-R", m["tests"], "--timeout", str(args.timeout),
+                                 "--stop-on-failure", "--no-tests=error", "-j2"], build,
+                                timeout=args.timeout * 4 + 60, env=env)
+                failed = re.findall(r"Test +#\d+: (\S+) \.+\**(?:Failed|Timeout|Exception|"
+                                    r"Subprocess aborted|Child aborted|\*\*\*)", out)
+                verdict = "KILLED" if code else "SURVIVED"
+                detail = [f"by {failed[0]}" if failed else ("timed out" if code == 124 else "")]
+                # A case CTest still lists but the program no longer has runs nothing.
+                if not code and re.search(r"\[==========\] 0 tests from", out):
+                    verdict, detail = "STALE", ["a named test ran nothing: its list is out of date"]
+        finally:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original)
+        counts[verdict] += 1
+        if verdict == "SURVIVED":
+            survivors.append(m)
+        elif verdict == "STALE":
+            stale.append(m)
+        print(f"{verdict:10} {label}\n           {detail[0]} ({time.time() - started:.0f} s)",
+              flush=True)
+
+    scored = counts["KILLED"] + counts["SURVIVED"]
+    print("\n" + ", ".join(f"{n} {k.lower()}" for k, n in counts.items()))
+    if scored:
+        print(f"score: {counts['KILLED']} of {scored} killed ({100 * counts['KILLED'] / scored:.1f}%)")
+    for m in survivors:
+        print(f"survived {m['number']}: {m['sees']}")
+    for m in stale:
+        print(f"stale {m['number']}: refresh the entry at {os.path.relpath(args.list)}:{m['line']}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
