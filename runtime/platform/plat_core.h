@@ -27,8 +27,8 @@ void plat_local_time(PlatLocalTime* out);
 // into "/" before the name reaches the file system.
 std::string plat_path(const char* name);
 // Opens a regular file of at most max_bytes for reading; null when it is missing,
-// unreadable, larger, or not a regular file (a folder, a pipe or a device is never
-// opened in a way that could wait or read without end).
+// unreadable, larger, or not a regular file (a folder, a pipe or a device is
+// refused without being opened, so nothing waits on it or reads it without end).
 FILE* plat_open_read(const char* name, size_t max_bytes);
 // Reads a whole regular file of at most max_bytes; 0 when plat_open_read refuses it,
 // the read fails, or the file does not begin with signature (when one is given:
@@ -51,6 +51,7 @@ int plat_write_begin(PlatWriteFile* out, const char* name);
 // succeeded, puts it in place of any old file; otherwise removes it, leaving the
 // old file as it was. Nonzero when the new file is in place.
 int plat_write_end(PlatWriteFile* out, int ok);
+
 enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
 // What a name is; the size of a file goes to *size when size is not null.
 int plat_file_kind(const char* name, int64_t* size);
