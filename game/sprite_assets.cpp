@@ -5,6 +5,7 @@
 #include "runtime/display/sprites.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
+#include "runtime/platform/plat_window.h"
 
 #include <cmath>
 
@@ -51,6 +52,9 @@ int load_scaled_sprite(const std::string& name, int reload) {
   int old = known ? *known : 0;
   int result = old;
   if (!known || reload) {
+    // A first start scales every picture, seconds for big ones: between two
+    // pictures the window system is let in, so the window keeps answering it.
+    plat_event_pump();
     const std::string source = ".\\see\\" + name + ".png", copy = ".\\see\\" + name + "_x4.png";
     // Missing (-1), a folder (-2) or empty (0): make it.
     bool made = file_size(copy.c_str()) <= 0;
@@ -77,6 +81,7 @@ int load_sprites(int reload) {
   game.panel_count = round_half_even(game.world_width / 640.0);
   game.panels.assign((size_t)game.panel_count, 0);
   for (int i = 0; i < game.panel_count; i++) {
+    plat_event_pump();
     int slice = image_copy(land, -1, 640 * i / 4, 0, 160, image_height(land));
     if (!slice) continue;
     // A slice that cannot be scaled or saved leaves its panel empty rather than

@@ -228,6 +228,7 @@ int screen_open_windowed(PlatWindow* window, int x, int y, int width, int height
 
 void screen_close() {
   if (!scr.open) return;
+  screen_output_end();
   sprite_free_all();
   if (scr.device) {
     scene_end();
@@ -302,6 +303,7 @@ int screen_flip() {
     return 0;
   }
   if (level == GFX_DEVICENOTRESET) {
+    screen_output_end();
     if (scr.back_buffer) gfx_back_buffer_release(scr.device);
     scr.back_buffer = nullptr;
     scene_end();

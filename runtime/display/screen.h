@@ -41,6 +41,9 @@ struct DrawContext;
 // demand) that is current at once; null when no screen is open or the back
 // buffer is already lent out.
 DrawContext* screen_output();
+// Ends the drawing pass on the back buffer, if one is open: closing the screen
+// or resetting the device frees the buffer it draws on.
+void screen_output_end();
 
 // For the sprites and the drawing output.
 // Opens the frame's scene once; 1 while one is open.

@@ -71,6 +71,11 @@ static void output_release(DrawContext* c, int) {
   c->output = nullptr;
 }
 
+void screen_output_end() {
+  DrawContext* c = draw_current();
+  if (c && c->cleanup == output_release) draw_stop();
+}
+
 DrawContext* screen_output() {
   scene_end();
   Surface* back = screen_back_buffer();

@@ -208,12 +208,9 @@ int sprite_grab(int n, int x, int y, int width, int height) {
   return result;
 }
 
-// No picture of the game comes near this; a bigger file is not read at all.
-static const size_t max_image_file_bytes = 64u << 20;
-
 int sprite_load(int n, const char* file_name) {
   std::vector<uint8_t> bytes;
-  if (!plat_read_file(file_name, &bytes, max_image_file_bytes)) return 0;
+  if (!plat_read_file(file_name, &bytes, CODEC_MAX_FILE_BYTES)) return 0;
   return sprite_decode(n, bytes.data(), bytes.size(), 0);
 }
 

@@ -17,9 +17,6 @@ struct BmpCodecState {
 };
 static BmpCodecState bmp;
 
-// The largest file a picture within the caps can need, with room for headers.
-static const long max_file_bytes = (long)BMP_MAX_PIXELS * 4 + (1 << 20);
-
 static int bmp_check(DecodeContext* c) {
   bmp.data = nullptr;
   if (c->from_memory) {
@@ -31,8 +28,8 @@ static int bmp_check(DecodeContext* c) {
     uint8_t sig[2];
     long size;
     if (fread(sig, 1, 2, c->file) != 2 || sig[0] != 'B' || sig[1] != 'M' ||
-        fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 || size > max_file_bytes ||
-        fseek(c->file, 0, SEEK_SET) != 0)
+        fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 ||
+        size > CODEC_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0)
       return 0;
     try {
       bmp.file_copy.resize((size_t)size);
@@ -113,8 +110,8 @@ int bmp_write(const char* path, const void* rows, int width, int height, int row
     quantizer_free(q);
     return 0;
   }
-  FILE* f = plat_fopen(path, "wb");
-  if (!f) {
+  PlatWriteFile f;
+  if (!plat_write_begin(&f, path)) {
     quantizer_free(q);
     return 0;
   }
@@ -128,23 +125,23 @@ int bmp_write(const char* path, const void* rows, int width, int height, int row
   put_u16(head + 26, 1);
   put_u16(head + 28, (uint32_t)out_depth);
   put_u32(head + 34, image_size);
-  int ok = write_all(f, head, sizeof head);
+  int ok = write_all(f.file, head, sizeof head);
 
   if (q) {
     std::vector<uint8_t> palette(palette_bytes, 0);
     const uint8_t* entries = quantizer_palette(q);
     for (int i = 0; i < quantizer_colours(q); i++)
       std::memcpy(&palette[(size_t)i * 4], entries + i * 4, 3);
-    ok = ok && write_all(f, palette.data(), palette.size());
+    ok = ok && write_all(f.file, palette.data(), palette.size());
     const size_t packed = ((size_t)width * out_depth + 7) / 8;
     for (int i = 0; i < height && ok; i++) {
       const uint8_t* indexes = quantizer_row(q, flags & ROWS_BOTTOM_UP ? i : height - 1 - i);
       std::memcpy(line.data(), indexes, packed);
-      ok = write_all(f, line.data(), file_row);
+      ok = write_all(f.file, line.data(), file_row);
     }
     quantizer_free(q);
   } else if ((flags & ROWS_BOTTOM_UP) && depth == out_depth && (size_t)row_size == file_row) {
-    ok = ok && write_all(f, rows, file_row * height);
+    ok = ok && write_all(f.file, rows, file_row * height);
   } else {
     const int out_bytes = out_depth / 8, in_bytes = depth / 8;
     for (int i = 0; i < height && ok; i++) {
@@ -154,9 +151,8 @@ int bmp_write(const char* path, const void* rows, int width, int height, int row
         for (int k = 0; k < 3; k++) d[k] = depth == 32 ? codec_over_white(s[k], s[3]) : s[k];
         if (out_bytes == 4) d[3] = 0;
       }
-      ok = write_all(f, line.data(), file_row);
+      ok = write_all(f.file, line.data(), file_row);
     }
   }
-  if (fclose(f) != 0) ok = 0;
-  return ok;
+  return plat_write_end(&f, ok);
 }

@@ -139,8 +139,9 @@ int point(int x, int y);
 // Flood fill from (x, y): colour -1 fills the region of the colour there, any
 // other colour fills up to a border of that colour.
 void fill_area(int x, int y, int colour);
-// Draws image at its size, or stretched to w by h when both are nonzero; 0 when
-// there is no such image or no output.
+// Draws image at its size, or stretched to w by h when both are nonzero (a
+// negative w or h mirrors it, reaching left of x or above y, see d2d_stretch);
+// 0 when there is no such image or no output.
 int draw_image(int image, int x, int y);
 int draw_image_sized(int image, int x, int y, int w, int h);
 // Blends image with a constant alpha 0-255 (and its own alpha, for alpha

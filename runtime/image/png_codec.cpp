@@ -129,9 +129,14 @@ static int png_check(DecodeContext* c) {
 static int png_read_rows_guarded(uint8_t* dest, int row_size, int bottom_up, int height) {
   png_structp png = pngc.png;
   if (setjmp(png_jmpbuf(png))) return 0;
+  // libpng only warns when the image data fails its zlib checksum; damaged
+  // pixels must refuse the picture, like any other damage.
+  png_set_benign_errors(png, 0);
   for (int pass = 0; pass < pngc.passes; pass++)
     for (int y = 0; y < height; y++)
       png_read_row(png, dest + (size_t)(bottom_up ? height - 1 - y : y) * row_size, nullptr);
+  // The rest of the file up to its end chunk: a file cut short is refused too.
+  png_read_end(png, nullptr);
   return 1;
 }
 
@@ -191,15 +196,16 @@ static int png_write(const char* path, const uint8_t* rows, int width, int heigh
     q = quantizer_create(rows, width, height, depth, row_size, out_depth, options);
     if (!q) return 0;
   }
-  FILE* f = plat_fopen(path, "wb");
-  png_structp png = f ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
-                                                png_quiet_warning)
-                      : nullptr;
+  PlatWriteFile f;
+  int begun = plat_write_begin(&f, path);
+  png_structp png = begun ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
+                                                    png_quiet_warning)
+                          : nullptr;
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  int ok = info && png_write_guarded(png, info, f, rows, width, height, row_size,
+  int ok = info && png_write_guarded(png, info, f.file, rows, width, height, row_size,
                                      flags & ROWS_BOTTOM_UP, depth, out_depth, q);
   if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-  if (f && fclose(f) != 0) ok = 0;
+  if (begun) ok = plat_write_end(&f, ok);
   quantizer_free(q);
   return ok;
 }

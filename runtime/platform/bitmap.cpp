@@ -57,12 +57,16 @@ void plat_bitmap_free(PlatBitmap* b) {
 PlatBitmap* plat_bitmap_load(const char* path, int* file_depth) {
   std::vector<uint8_t> file;
   BmpInfo info;
-  if (!plat_read_file(path, &file, (size_t)BMP_MAX_PIXELS * 4 + (1 << 20)) ||
+  // Other pictures come here first, so only a file that starts like a bitmap is read whole.
+  if (!plat_read_file(path, &file, BITMAP_MAX_FILE_BYTES, "BM") ||
       !bmp_parse(file.data(), file.size(), &info))
     return nullptr;
   PlatBitmap* b = plat_bitmap_create(info.width, info.height, 24);
   if (!b) return nullptr;
-  bmp_decode(&info, file.data(), file.size(), b->pixels, b->row_size, 1, 0);
+  if (!bmp_decode(&info, file.data(), file.size(), b->pixels, b->row_size, 1, 0)) {
+    plat_bitmap_free(b);
+    return nullptr;
+  }
   if (file_depth) *file_depth = info.bits;
   return b;
 }

@@ -1,5 +1,6 @@
 #include "runtime/platform/bmp_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 static uint32_t u32_at(const uint8_t* p) {
@@ -134,8 +135,10 @@ struct RowWriter {
 // Run-length streams: (n, i) repeats i n times; 0 then 0 ends a line, 1 the
 // picture, 2 moves right and up by the next two bytes, n >= 3 copies n literal
 // indexes padded to an even byte count. Nothing lands outside the picture.
-static void decode_rle(const BmpInfo* info, const uint8_t* data, size_t size, const RowWriter& out,
-                       const uint8_t colours[256][3]) {
+// 0 when the data runs out before the picture is ended or its last line passed:
+// a file cut short, whose missing rows must not pass for black ones.
+static int decode_rle(const BmpInfo* info, const uint8_t* data, size_t size, const RowWriter& out,
+                      const uint8_t colours[256][3]) {
   const int nibbles = info->compression == 2;
   const int w = info->width, h = info->height;
   size_t p = info->data_offset;
@@ -144,7 +147,8 @@ static void decode_rle(const BmpInfo* info, const uint8_t* data, size_t size, co
     if (x < w && y < h) std::memcpy(out.row(y) + (size_t)x * 3, colours[index], 3);
     x++;
   };
-  while (y < h && size - p >= 2) {
+  while (y < h) {
+    if (size - p < 2) return 0;
     int n = data[p], v = data[p + 1];
     p += 2;
     if (n) {
@@ -153,22 +157,23 @@ static void decode_rle(const BmpInfo* info, const uint8_t* data, size_t size, co
     } else if (v == 0) {
       x = 0, y++;
     } else if (v == 1) {
-      break;
+      return 1;
     } else if (v == 2) {
-      if (size - p < 2) break;
+      if (size - p < 2) return 0;
       x += data[p], y += data[p + 1];
       p += 2;
     } else {
       size_t bytes = nibbles ? ((size_t)v + 1) / 2 : (size_t)v;
-      if (size - p < bytes) break;
+      if (size - p < bytes) return 0;
       for (int k = 0; k < v; k++) {
         int b = data[p + (nibbles ? k / 2 : k)];
         if (x < w) put(nibbles ? (k & 1 ? b & 15 : b >> 4) : b);
       }
-      p += bytes + (bytes & 1);
-      if (p > size) break;
+      // A missing pad byte after the last literals is the end of the data.
+      p = std::min(p + bytes + (bytes & 1), size);
     }
   }
+  return 1;
 }
 
 int bmp_decode(const BmpInfo* info, const uint8_t* data, size_t size, uint8_t* dest, int row_size,
@@ -190,8 +195,7 @@ int bmp_decode(const BmpInfo* info, const uint8_t* data, size_t size, uint8_t* d
 
   if (info->compression == 1 || info->compression == 2) {
     for (int y = 0; y < h; y++) std::memset(dest + (size_t)y * row_size, 0, (size_t)w * 3);
-    decode_rle(info, data, size, out, colours);
-    return 1;
+    return decode_rle(info, data, size, out, colours);
   }
 
   const size_t file_row = ((size_t)w * info->bits + 31) / 32 * 4;

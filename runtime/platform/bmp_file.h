@@ -30,6 +30,7 @@ int bmp_parse(const uint8_t* data, size_t size, BmpInfo* info);
 // Writes the picture as 24-bit rows, row_size bytes apart, bottom row first when
 // bottom_up is set. With fixed_mono 1-bit pixels are black (0) and white (1)
 // whatever the colour table says. Indexes beyond the colour table and pixels a
-// run-length stream leaves out are black. 0 for bad arguments.
+// run-length stream skips are black. 0 for bad arguments or a run-length stream
+// cut short (its data ends before the picture does; the rows are then partly written).
 int bmp_decode(const BmpInfo* info, const uint8_t* data, size_t size, uint8_t* dest, int row_size,
                int bottom_up, int fixed_mono);

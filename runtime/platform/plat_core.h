@@ -26,11 +26,32 @@ void plat_local_time(PlatLocalTime* out);
 // File names may use "\" as the folder separator; every function below turns it
 // into "/" before the name reaches the file system.
 std::string plat_path(const char* name);
-// fopen on the translated name; null on failure.
-FILE* plat_fopen(const char* name, const char* mode);
-// Reads a whole file of at most max_bytes; returns 0 when it is missing,
-// unreadable or larger than max_bytes.
-int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes);
+// Opens a regular file of at most max_bytes for reading; null when it is missing,
+// unreadable, larger, or not a regular file (a folder, a pipe or a device is
+// refused without being opened, so nothing waits on it or reads it without end).
+FILE* plat_open_read(const char* name, size_t max_bytes);
+// Reads a whole regular file of at most max_bytes; 0 when plat_open_read refuses it,
+// the read fails, or the file does not begin with signature (when one is given:
+// then nothing past it is read).
+int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes,
+                   const char* signature = nullptr);
+
+// A file being written: the bytes go to a temporary file beside it, which takes
+// the file's name only once everything was written, so a failed or interrupted
+// write never leaves a damaged file under the name.
+struct PlatWriteFile {
+  FILE* file;       // where the caller writes
+  std::string path; // the name it gets
+  std::string temp; // the temporary file beside it
+};
+// Starts writing name; 0 (nothing made) when name is something other than a
+// regular file (a folder, a pipe, a device) or the temporary file cannot be made.
+int plat_write_begin(PlatWriteFile* out, const char* name);
+// Closes the file and, when ok is nonzero and every write and the close
+// succeeded, puts it in place of any old file; otherwise removes it, leaving the
+// old file as it was. Nonzero when the new file is in place.
+int plat_write_end(PlatWriteFile* out, int ok);
+
 enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
 // What a name is; the size of a file goes to *size when size is not null.
 int plat_file_kind(const char* name, int64_t* size);

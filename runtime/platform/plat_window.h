@@ -83,6 +83,10 @@ struct PlatEvent {
 // Takes the next event, waiting up to timeout_ms for one (0: do not wait, -1:
 // without limit); 0 when there is none.
 int plat_event_next(PlatEvent* ev, int timeout_ms);
+// Lets the window system in without handling its events (they wait for
+// plat_event_next), so that our windows keep answering it through work that
+// takes longer than a frame. Cheap enough to call between any two steps.
+void plat_event_pump();
 
 // Shows or hides the mouse cursor over our windows.
 void plat_cursor_show(int show);

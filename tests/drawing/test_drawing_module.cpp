@@ -342,6 +342,21 @@ TEST_F(DrawingImages, DrawnTheRightWayUpAtItsSizeOrStretched) {
     EXPECT_EQ(draw_image_sized(3, 40, 0, 8, 0), 1); // one size 0: drawn at its size
     EXPECT_EQ(canvas.colour(41, 1), (uint32_t)WHITE);
     EXPECT_EQ(canvas.colour(42, 1), 0u);
+    // A negative size mirrors, the picture reaching back from x (or y) on that side.
+    for (auto [w, h] : {std::pair{-8, 8}, std::pair{8, -8}, std::pair{-8, -8}}) {
+      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+      const int x = 47, y = 37; // the mirrored picture covers 40..47, 30..37 when both flip
+      canvas.fill(0);
+      draw_image_sized(3, 20, 20, 8, 8);
+      EXPECT_EQ(draw_image_sized(3, x, y, w, h), 1);
+      const int left = w < 0 ? x + w + 1 : x, top = h < 0 ? y + h + 1 : y;
+      for (int j = 0; j < 8; j++)
+        for (int i = 0; i < 8; i++)
+          ASSERT_EQ(canvas.colour(left + i, top + j),
+                    canvas.colour(20 + (w < 0 ? 7 - i : i), 20 + (h < 0 ? 7 - j : j)));
+      EXPECT_EQ(canvas.colour(left - 1, top), 0u);
+      EXPECT_EQ(canvas.colour(left + 8, top + 7), 0u);
+    }
   }
   EXPECT_EQ(draw_image(99, 0, 0), 0);
 }

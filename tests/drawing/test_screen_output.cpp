@@ -80,3 +80,31 @@ TEST_F(ScreenOutputTest, AnOutputLeftOpenIsEndedByTheNext) {
   screen_close();
   EXPECT_EQ(screen_output(), nullptr);
 }
+
+TEST_F(ScreenOutputTest, APassOpenWhenTheBackBufferGoesIsEnded) {
+  // Closing the screen or resetting its device frees the buffer the pass draws on.
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "close");
+    open_windowed();
+    ASSERT_TRUE(draw_start(screen_output()));
+    draw_box(0, 0, 4, 4, 0x0000FF);
+    if (reset) {
+      gfx_device_simulate(screen_device(), GFX_DEVICENOTRESET, 0);
+      EXPECT_EQ(screen_flip(), 1);
+    } else {
+      screen_close();
+    }
+    EXPECT_EQ(draw_current(), nullptr);
+    draw_box(0, 0, 4, 4, 0x00FF00); // nothing to draw on: ignored
+    draw_stop();
+    if (reset) {
+      // The new buffer is free to lend.
+      EXPECT_EQ(lent(), 0);
+      ASSERT_TRUE(draw_start(screen_output()));
+      draw_box(0, 0, 2, 2, 0xFF0000);
+      draw_stop();
+      EXPECT_EQ(pixel(1, 1), 0x0000FFu);
+    }
+    window_close(0);
+  }
+}

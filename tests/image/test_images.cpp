@@ -43,7 +43,114 @@ uint32_t get_px(int n, int x, int y) {
   return v;
 }
 
+uint32_t crc32_of(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < n; i++) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; k++) crc = crc >> 1 ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void put_be32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int k = 24; k >= 0; k -= 8) b.push_back((uint8_t)(v >> k));
+}
+
+// A PNG chunk with its checksum right, whatever the data holds.
+void put_chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+  put_be32(png, (uint32_t)data.size());
+  std::vector<uint8_t> body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  png.insert(png.end(), body.begin(), body.end());
+  put_be32(png, crc32_of(body.data(), body.size()));
+}
+
+// An 8 x 8 colour PNG whose rows are stored uncompressed; zlib's checksum of
+// them sits alone in the last image data chunk, as a long file may have it.
+// damage_at flips a bit of the stored pixels; with_end 0 leaves out the end chunk.
+std::vector<uint8_t> stored_png(int damage_at, bool with_end) {
+  std::vector<uint8_t> raw;
+  for (int y = 0; y < 8; y++) {
+    raw.push_back(0); // no filter
+    for (int x = 0; x < 8; x++) raw.insert(raw.end(), {(uint8_t)(x * 30), (uint8_t)(y * 30), 77});
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : raw) a = (a + v) % 65521, b = (b + a) % 65521;
+  std::vector<uint8_t> z = {0x78,
+                            0x01,
+                            0x01,
+                            (uint8_t)raw.size(),
+                            (uint8_t)(raw.size() >> 8),
+                            (uint8_t)~raw.size(),
+                            (uint8_t)(~raw.size() >> 8)};
+  z.insert(z.end(), raw.begin(), raw.end());
+  if (damage_at >= 0) z[7 + damage_at] ^= 0x40;
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, sum;
+  put_chunk(png, "IHDR", {0, 0, 0, 8, 0, 0, 0, 8, 8, 2, 0, 0, 0});
+  put_chunk(png, "IDAT", z);
+  put_be32(sum, b << 16 | a);
+  put_chunk(png, "IDAT", sum);
+  if (with_end) put_chunk(png, "IEND", {});
+  return png;
+}
+
+// An 8 x 8 bitmap of 8-bit run-length rows, each one run of colour 1 and an
+// end of line, then the end of the picture.
+std::vector<uint8_t> rle_bmp() {
+  std::vector<uint8_t> b(54 + 8, 0);
+  b[0] = 'B', b[1] = 'M', b[14] = 40, b[18] = 8, b[22] = 8, b[26] = 1, b[28] = 8, b[30] = 1;
+  b[46] = 2, b[10] = 62;
+  b[58] = 200, b[59] = 100, b[60] = 50; // colour 1
+  for (int y = 0; y < 8; y++) b.insert(b.end(), {8, 1, 0, 0});
+  b.insert(b.end(), {0, 1});
+  return b;
+}
+
 } // namespace
+
+TEST_F(Images, PicturesCutShortOrFailingTheirChecksumAreRefused) {
+  std::vector<uint8_t> rle = rle_bmp();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    bool whole;
+  } cases[] = {
+      {"stored.png", stored_png(-1, true), true},
+      {"flipped.png", stored_png(5 * 25 + 4, true), false},
+      {"no-end.png", stored_png(-1, false), false},
+      {"rle.bmp", rle, true},
+      {"rle-cut.bmp", std::vector<uint8_t>(rle.begin(), rle.begin() + rle.size() * 8 / 10), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // From a file, as the art is loaded, and from memory, as sprites are.
+    write_file(dir / c.name, c.bytes);
+    int n = image_load(-1, (dir / c.name).c_str());
+    EXPECT_EQ(n != 0, c.whole);
+    DecodeInfo info;
+    std::vector<uint8_t> rows(8 * 24);
+    EXPECT_EQ(decode_open_memory(c.bytes.data(), c.bytes.size(), &info) &&
+                  decode_rows(rows.data(), 24, 0),
+              c.whole);
+    if (n) {
+      EXPECT_EQ(get_px(n, 7, 7), c.name[0] == 'r' ? 0x3264C8u : 0xD2D24Du);
+    }
+  }
+}
+
+TEST_F(Images, PictureFilesAboveTheSizeCapAreNotRead) {
+  // Good pictures with nothing after their end: only the file's size differs.
+  ASSERT_TRUE(image_create(0, 4, 4, 24));
+  for (int format : {IMAGE_FORMAT_PNG, IMAGE_FORMAT_BMP}) {
+    SCOPED_TRACE(format);
+    std::string path = dir / "padded";
+    ASSERT_TRUE(image_save(0, path.c_str(), format));
+    std::filesystem::resize_file(path, CODEC_MAX_FILE_BYTES); // sparse: no disk is used
+    EXPECT_TRUE(image_load(1, path.c_str()));
+    std::filesystem::resize_file(path, CODEC_MAX_FILE_BYTES + 1);
+    EXPECT_FALSE(image_load(1, path.c_str()));
+  }
+}
 
 TEST_F(Images, LoadedDepthsFollowTheFileKind) {
   SKIP_WITHOUT_CORPORA();

@@ -92,7 +92,9 @@ int d2d_flood_fill(D2dDc* dc, int x, int y, D2dColour colour, int kind);
 int d2d_bit_copy(D2dDc* dc, int x, int y, int w, int h, const Surface* src, int sx, int sy,
                  int rop);
 // Stretches sw by sh pixels of src to w by h pixels of dc, taking the nearest
-// source pixel or the average of those under each destination pixel.
+// source pixel or the average of those under each destination pixel. A negative
+// w (h) mirrors the picture left to right (top to bottom); it then covers the
+// columns x + w + 1 to x (rows y + h + 1 to y).
 int d2d_stretch(D2dDc* dc, int x, int y, int w, int h, const Surface* src, int sx, int sy, int sw,
                 int sh, int rop, int mode);
 // Blends sw by sh pixels of src stretched to w by h over dc with the constant

@@ -12,13 +12,13 @@ static inline void put(const Surface* d, int bpp, uint8_t* p, D2dColour c, int r
 
 // The destination pixels [x0, x1) x [y0, y1) of a w by h target rectangle at
 // (x, y), clipped to the surface; false when none is left.
-static bool clip_target(const Surface* d, int x, int y, int w, int h, int* x0, int* y0, int* x1,
-                        int* y1) {
+static bool clip_target(const Surface* d, int64_t x, int64_t y, int64_t w, int64_t h, int* x0,
+                        int* y0, int* x1, int* y1) {
   if (w <= 0 || h <= 0) return false;
   *x0 = (int)std::max<int64_t>(x, 0);
   *y0 = (int)std::max<int64_t>(y, 0);
-  *x1 = (int)std::min<int64_t>((int64_t)x + w, d->width);
-  *y1 = (int)std::min<int64_t>((int64_t)y + h, d->height);
+  *x1 = (int)std::min<int64_t>(x + w, d->width);
+  *y1 = (int)std::min<int64_t>(y + h, d->height);
   return *x0 < *x1 && *y0 < *y1;
 }
 
@@ -66,16 +66,20 @@ int d2d_stretch(D2dDc* dc, int x, int y, int w, int h, const Surface* src, int s
                 int sh, int rop, int mode) {
   if (!d2d_surface_ok(src) || sw <= 0 || sh <= 0) return 0;
   if (w == sw && h == sh) return d2d_bit_copy(dc, x, y, w, h, src, sx, sy, rop);
+  // A negative size mirrors: the target then reaches back from x to x + w + 1.
+  const bool flip_x = w < 0, flip_y = h < 0;
+  const int64_t left = flip_x ? (int64_t)x + w + 1 : x, top = flip_y ? (int64_t)y + h + 1 : y;
+  const int64_t width = flip_x ? -(int64_t)w : w, height = flip_y ? -(int64_t)h : h;
   const Surface* d = &dc->surface;
   int x0, y0, x1, y1;
-  if (!clip_target(d, x, y, w, h, &x0, &y0, &x1, &y1)) return 1;
+  if (!clip_target(d, left, top, width, height, &x0, &y0, &x1, &y1)) return 1;
   int bpp = surface_bytes_per_pixel(d->format);
   for (int j = y0; j < y1; j++) {
     int64_t b0, b1;
-    cover(j - y, h, sh, &b0, &b1);
+    cover(flip_y ? top + height - 1 - j : j - top, height, sh, &b0, &b1);
     for (int i = x0; i < x1; i++) {
       int64_t a0, a1;
-      cover(i - x, w, sw, &a0, &a1);
+      cover(flip_x ? left + width - 1 - i : i - left, width, sw, &a0, &a1);
       if (mode == D2D_STRETCH_NEAREST) a1 = a0 + 1, b1 = b0 + 1;
       // Pixels outside the source do not count; none at all leaves the target alone.
       uint32_t sum[3] = {0, 0, 0}, count = 0;

@@ -68,6 +68,8 @@ int null_window_full(PlatWindow* w);
 int null_window_count();
 // Queues an event for a window, as the window system would (PlatEventKind).
 void null_window_send(PlatWindow* w, int kind);
+// How often the window system was let in (plat_event_pump) since the last reset.
+int null_event_pumps();
 // The last frame presented into a window or its child areas: the source
 // rectangle's pixels as X8R8G8B8, and where they went in the window's client area.
 const Surface* null_window_frame(PlatWindow* w, PlatRect* where);

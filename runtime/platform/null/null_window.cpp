@@ -30,6 +30,7 @@ struct NullWindowState {
   std::vector<PlatWindow*> windows; // top-level, in the order shown (foreground last)
   std::deque<PlatEvent> events;
   int cursor_hidden = 0; // hide requests not yet undone
+  int pumps = 0;         // plat_event_pump calls
 };
 NullWindowState nw;
 } // namespace
@@ -173,6 +174,9 @@ PlatWindow* plat_window_focused() { return nw.focused ? foreground() : nullptr; 
 
 void plat_window_set_tag(PlatWindow* w, intptr_t tag) { w->tag = tag; }
 intptr_t plat_window_tag(PlatWindow* w) { return w->tag; }
+
+void plat_event_pump() { nw.pumps++; }
+int null_event_pumps() { return nw.pumps; }
 
 int plat_event_next(PlatEvent* ev, int timeout_ms) {
   if (nw.events.empty()) {

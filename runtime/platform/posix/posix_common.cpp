@@ -1,7 +1,9 @@
 #include "runtime/platform/posix/posix_common.h"
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -33,22 +35,80 @@ std::string plat_path(const char* name) {
   return path;
 }
 
-FILE* plat_fopen(const char* name, const char* mode) {
-  if (!name || !*name) return nullptr;
-  return fopen(plat_path(name).c_str(), mode);
+// A regular file of at most max_bytes: the only kind the runtime reads or replaces.
+static bool regular_within(const struct stat& st, size_t max_bytes) {
+  return S_ISREG(st.st_mode) && (uint64_t)st.st_size <= max_bytes;
 }
 
-int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes) {
-  FILE* f = plat_fopen(name, "rb");
+FILE* plat_open_read(const char* name, size_t max_bytes) {
+  if (!name || !*name) return nullptr;
+  const std::string path = plat_path(name);
+  // Looked at before opening: opening a device can act on it, and opening a
+  // pipe waits for a writer. The non-blocking open and the second look cover a
+  // file swapped in between.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !regular_within(st, max_bytes)) return nullptr;
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  FILE* f = nullptr;
+  if (fstat(fd, &st) == 0 && regular_within(st, max_bytes) &&
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    f = fdopen(fd, "rb");
+  if (!f) close(fd);
+  return f;
+}
+
+int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes,
+                   const char* signature) {
+  out->clear();
+  FILE* f = plat_open_read(name, max_bytes);
   if (!f) return 0;
   struct stat st;
-  int ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && (uint64_t)st.st_size <= max_bytes;
+  int ok = fstat(fileno(f), &st) == 0 && regular_within(st, max_bytes);
+  if (ok && signature) {
+    const size_t n = std::strlen(signature);
+    char head[16];
+    ok = n <= sizeof head && fread(head, 1, n, f) == n && std::memcmp(head, signature, n) == 0 &&
+         fseek(f, 0, SEEK_SET) == 0;
+  }
   if (ok) {
     out->resize((size_t)st.st_size);
     ok = out->empty() || fread(out->data(), 1, out->size(), f) == out->size();
   }
   fclose(f);
   if (!ok) out->clear();
+  return ok;
+}
+
+int plat_write_begin(PlatWriteFile* out, const char* name) {
+  *out = PlatWriteFile{};
+  if (!name || !*name) return 0;
+  out->path = plat_path(name);
+  struct stat st;
+  if (stat(out->path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return 0;
+  // The same folder, so that the rename is one step of one file system. The
+  // name carries this process's number: a file left under it was left by a
+  // process that has ended.
+  out->temp = out->path + "." + std::to_string(getpid()) + ".part";
+  unlink(out->temp.c_str());
+  int fd = open(out->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return 0;
+  out->file = fdopen(fd, "wb");
+  if (!out->file) {
+    close(fd);
+    unlink(out->temp.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+int plat_write_end(PlatWriteFile* out, int ok) {
+  if (!out->file) return 0;
+  ok = ok && !ferror(out->file);
+  if (fclose(out->file) != 0) ok = 0; // the last buffered bytes can fail here
+  out->file = nullptr;
+  if (ok && rename(out->temp.c_str(), out->path.c_str()) != 0) ok = 0;
+  if (!ok) unlink(out->temp.c_str());
   return ok;
 }
 

@@ -198,6 +198,10 @@ int plat_event_next(PlatEvent* ev, int timeout_ms) {
   return 1;
 }
 
+void plat_event_pump() {
+  if (SDL_WasInit(SDL_INIT_EVENTS)) SDL_PumpEvents();
+}
+
 void plat_cursor_show(int show) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
