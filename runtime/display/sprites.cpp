@@ -2,6 +2,7 @@
 
 #include "runtime/display/screen.h"
 #include "runtime/image/codecs.h"
+#include "runtime/image/images.h"
 #include "runtime/platform/plat_core.h"
 
 #include <cstdlib>
@@ -58,14 +59,14 @@ static void texture_free(SpriteTexture* t) {
 }
 
 static uint8_t* texture_lock(SpriteTexture* t, int read_only, int* pitch) {
-  uint8_t* pixels = gfx_surface_lock(t->surface, pitch, read_only ? GFX_LOCK_READONLY : 0);
+  uint8_t* pixels = gfx_texture_lock(t->texture, pitch, read_only ? GFX_LOCK_READONLY : 0);
   if (pixels) t->locked = 1;
   return pixels;
 }
 
 static void texture_unlock(SpriteTexture* t) {
   if (!t->locked) return;
-  gfx_surface_unlock(t->surface);
+  gfx_texture_unlock(t->texture);
   t->locked = 0;
 }
 
@@ -231,6 +232,26 @@ static void texture_row(uint8_t* dst, const uint8_t* src, int width, int src_byt
   }
 }
 
+// Gives number's fresh record s a texture of the pixel rows (3 or 4 bytes a
+// pixel, rows stride bytes apart from the top one) under the default key; as a
+// create operation returns, and 0 with the number left free.
+static int sprite_fill(SpriteRecord* s, int n, int number, const uint8_t* top, ptrdiff_t stride,
+                       int width, int height, int src_bytes, int mode) {
+  SpriteTexture* t = sprite_setup(s, width, height, screen_depth_bits() <= 16 ? 16 : 32, mode);
+  int pitch;
+  uint8_t* texels = t ? texture_lock(t, 0, &pitch) : nullptr;
+  if (!texels) {
+    if (t) texture_free(t);
+    object_table_release(&sprites.table, number);
+    return 0;
+  }
+  for (int y = 0; y < height; y++)
+    texture_row(texels + (size_t)y * pitch, top + y * stride, width, src_bytes, t->kind);
+  texture_unlock(t);
+  texture_set_key(t, sprites.default_key_colour);
+  return created(n, number);
+}
+
 int sprite_decode(int n, const void* data, size_t length, int mode) {
   if (!sprites.table_ready) return 0;
   int number;
@@ -258,23 +279,25 @@ int sprite_decode(int n, const void* data, size_t length, int mode) {
     return 0;
   }
   // Rows a damaged file left unwritten would show as stale memory.
-  SpriteTexture* t = nullptr;
+  int result = 0;
   if (decode_rows(rows, row, 0))
-    t = sprite_setup(s, info.width, info.height, screen_depth_bits() <= 16 ? 16 : 32, mode);
-  int pitch;
-  uint8_t* texels = t ? texture_lock(t, 0, &pitch) : nullptr;
-  if (!texels) {
-    delete[] rows;
-    if (t) texture_free(t);
+    result = sprite_fill(s, n, number, rows, row, info.width, info.height, src_bytes, mode);
+  else
     object_table_release(&sprites.table, number);
-    return 0;
-  }
-  for (int y = 0; y < info.height; y++)
-    texture_row(texels + (size_t)y * pitch, rows + (size_t)y * row, info.width, src_bytes, t->kind);
-  texture_unlock(t);
   delete[] rows;
-  texture_set_key(t, sprites.default_key_colour);
-  return created(n, number);
+  return result;
+}
+
+int sprite_from_image(int n, int image) {
+  ImageRecord* r = image_lookup(image);
+  if (!sprites.table_ready || !r) return 0;
+  int number;
+  SpriteRecord* s = (SpriteRecord*)object_table_allocate(&sprites.table, n, &number);
+  if (!s) return 0;
+  // A bitmap keeps its bottom row first.
+  const PlatBitmap* b = r->bitmap;
+  return sprite_fill(s, n, number, b->pixels + (size_t)(b->height - 1) * b->row_size,
+                     -(ptrdiff_t)b->row_size, b->width, b->height, b->depth / 8, 0);
 }
 
 int sprite_save(int n, const char* file_name) {

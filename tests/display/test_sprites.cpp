@@ -51,6 +51,10 @@ TEST_F(Sprites, OnlyTheExactKeyColourIsLeftOutOn32Bits) {
   EXPECT_EQ(pixel(12, 10), 0x00FF00u);
   sprite_draw(n, 10, 20);
   EXPECT_EQ(pixel(10, 20), magenta);
+  sprite_set_key_colour(n, 0x00FF00); // after a keyed draw: the next one leaves out green
+  sprite_draw_keyed(n, 10, 30);
+  EXPECT_EQ(pixel(10, 30), magenta);
+  EXPECT_EQ(pixel(12, 30), grey);
 }
 
 TEST_F(Sprites, KeyMatchesOnTheTopFiveBitsOn16Bits) {
