@@ -30,17 +30,16 @@ struct GfxDevice {
 
 // A stretch of texels in one row that a keyed draw treats alike.
 struct KeyedRun {
-  uint16_t start, length; // in texels; no side passes SURFACE_MAX_SIDE
+  uint16_t start, length; // in texels; SURFACE_MAX_SIDE fits
   uint16_t blend;         // 0: opaque, copied; 1: partly transparent, blended texel by texel
 };
 
 struct GfxTexture {
   Surface* level;
   int pool;
-  KeyedRun* runs; // every row's runs of texels with alpha above 0, top row first
-  uint32_t*
-      row_runs;   // height + 1 entries: row j's runs are runs[row_runs[j]] up to row_runs[j + 1]
-  int runs_stale; // the pixels may have changed since the runs were taken (or never taken)
+  KeyedRun* runs;     // every row's runs of texels with alpha above 0, top row first
+  uint32_t* row_runs; // height + 1 entries: row j's runs start at runs[row_runs[j]]
+  int runs_stale;     // the pixels may have changed since the runs were taken (or never taken)
 };
 
 static const int max_texture_side = SURFACE_MAX_SIDE;
@@ -264,6 +263,7 @@ static uint32_t blend_pixel(uint32_t s, uint32_t d, int src_factor, int dst_fact
   return out;
 }
 
+// 0 for a transparent texel, 1 for an opaque one, 2 for one in between.
 static int texel_class(uint32_t texel) {
   uint32_t a = texel >> 24;
   return a == 0 ? 0 : a == 255 ? 1 : 2;
