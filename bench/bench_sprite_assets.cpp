@@ -1,14 +1,24 @@
 // Loading the game's art at an opening of the screen, on the null platform in a
 // scratch copy of the data folder: a warm start (every scaled copy present), the
-// sprites alone, a cold start (no copies), and beside them the same work done
-// with libpng directly (the floor). Then the whole game: started to its first
-// frame with and without the copies, and a switch of screen mode.
+// sprites alone, a cold start (no copies); beside them the way it was done
+// before (each panel saved to a scratch PNG at level 9 and read back, labelled
+// ScratchPng) and a floor that only decodes the cached sprites and the
+// landscape with libpng and cuts the panels. Then the whole game: started to
+// its first frame with and without the copies, and a switch of screen mode,
+// with peak memory.
+//
+//   cmake --build build-test --target bench_sprite_assets
+//   build-test/bench/bench_sprite_assets --benchmark_repetitions=10
+//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+//       --benchmark_filter='WarmStart|ScreenModeSwitch|Floor'
 #include "bench/libpng_direct.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"
 #include "game/screen_modes.h"
 #include "game/sprite_assets.h"
 #include "runtime/display/sprites.h"
+#include "runtime/image/codecs.h"
+#include "runtime/image/images.h"
 #include "runtime/platform/null/null_platform.h"
 
 #include <benchmark/benchmark.h>
@@ -16,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <png.h>
 #include <string>
 #include <sys/resource.h>
@@ -88,6 +99,32 @@ void BM_WarmSpritesOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_WarmSpritesOnly)->Unit(benchmark::kMillisecond);
 
+// ---- The way it was: each panel through a scratch PNG ----
+
+void panels_through_scratch_png() {
+  int land = image_load(-1, ".\\see\\urth.png");
+  game.panels.assign((size_t)(image_width(land) * 4 / 640), 0); // 1600 wide: exactly 10
+  for (size_t i = 0; i < game.panels.size(); i++) {
+    int slice = image_copy(land, -1, 160 * (int)i, 0, 160, image_height(land));
+    if (image_resize(slice, 640, 480, 1) && image_save(slice, "./see/temp.png", IMAGE_FORMAT_PNG))
+      game.panels[i] = sprite_load(-1, "./see/temp.png");
+    image_free(slice);
+  }
+  image_free(land);
+}
+
+void BM_WarmStart_ScratchPng(benchmark::State& state) {
+  stage();
+  for (auto _ : state) {
+    state.PauseTiming();
+    sprite_free_all();
+    state.ResumeTiming();
+    panels_through_scratch_png();
+    for (const char* n : NAMES) benchmark::DoNotOptimize(load_scaled_sprite(n, 1));
+  }
+}
+BENCHMARK(BM_WarmStart_ScratchPng)->Unit(benchmark::kMillisecond);
+
 void BM_ColdStart(benchmark::State& state) {
   stage();
   for (auto _ : state) {
@@ -152,17 +189,40 @@ void BM_ScreenModeSwitch(benchmark::State& state) {
 }
 BENCHMARK(BM_ScreenModeSwitch)->Unit(benchmark::kMillisecond);
 
+// The same switch with the panels made the way they were: the screen opened
+// while the landscape is out of sight (so no panels are cut), then the panels
+// through the scratch PNG.
+void BM_ScreenModeSwitch_ScratchPng(benchmark::State& state) {
+  stage();
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::rename("see/urth.png", "see/urth.away");
+    state.ResumeTiming();
+    if (!open_game_screen(1 - game.windowed)) state.SkipWithError("no screen");
+    state.PauseTiming();
+    fs::rename("see/urth.away", "see/urth.png");
+    state.ResumeTiming();
+    panels_through_scratch_png();
+  }
+  count_peak_memory(state);
+}
+BENCHMARK(BM_ScreenModeSwitch_ScratchPng)->Unit(benchmark::kMillisecond);
+
 // ---- The floor: libpng called directly ----
 
-// Decodes a PNG file to 24-bit rows; 0 on failure.
-int floor_decode(const char* path, std::vector<uint8_t>& rgb, int& w, int& h) {
+// What the floor keeps of a start: every picture in a block of its own, as the
+// game keeps its panels and sprites until the screen closes.
+using Kept = std::vector<std::unique_ptr<uint8_t[]>>;
+
+// Decodes a PNG file to 24-bit rows kept in a new block; null on failure.
+uint8_t* floor_decode(const char* path, Kept& kept, int& w, int& h) {
   FILE* f = fopen(path, "rb");
-  if (!f) return 0;
+  if (!f) return nullptr;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, libpng_quiet_error,
                                            libpng_quiet_warning);
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
-  int ok = 0;
+  uint8_t* rgb = nullptr;
   if (!setjmp(png_jmpbuf(png))) {
     png_init_io(png, f);
     png_read_info(png, info);
@@ -173,48 +233,60 @@ int floor_decode(const char* path, std::vector<uint8_t>& rgb, int& w, int& h) {
     png_read_update_info(png, info);
     w = (int)png_get_image_width(png, info);
     h = (int)png_get_image_height(png, info);
-    rgb.resize((size_t)w * h * 3);
-    for (int y = 0; y < h; y++) rows.push_back(rgb.data() + (size_t)y * w * 3);
+    kept.emplace_back(new uint8_t[(size_t)w * h * 3]);
+    for (int y = 0; y < h; y++) rows.push_back(kept.back().get() + (size_t)y * w * 3);
     png_read_image(png, rows.data());
-    ok = 1;
+    rgb = kept.back().get();
   }
   png_destroy_read_struct(&png, &info, nullptr);
   fclose(f);
-  return ok;
+  return rgb;
 }
 
-int floor_encode(const char* path, const uint8_t* rgb, int w, int h) {
-  return libpng_write_bgr(path, rgb, w, h, (size_t)w * 3, false);
+// The landscape decoded and cut into panels of 24-bit pixels, scaled by four.
+void floor_panels(Kept& kept) {
+  int w = 0, h = 0;
+  const uint8_t* land = floor_decode("see/urth.png", kept, w, h);
+  for (int i = 0; land && i < w / 160; i++) {
+    uint8_t* panel = new uint8_t[(size_t)640 * 480 * 3];
+    kept.emplace_back(panel);
+    for (int y = 0; y < 480; y++)
+      for (int x = 0; x < 640; x++)
+        std::memcpy(&panel[((size_t)y * 640 + x) * 3],
+                    &land[((size_t)(y * h / 480) * w + 160 * i + x / 4) * 3], 3);
+  }
+  benchmark::ClobberMemory();
 }
 
-// The landscape decoded, cut, scaled, encoded and decoded again, panel by panel.
-void BM_PanelsLibpngFloor(benchmark::State& state) {
-  stage();
-  std::vector<uint8_t> land, panel((size_t)640 * 480 * 3), back;
-  for (auto _ : state) {
-    int w = 0, h = 0, pw = 0, ph = 0;
-    if (!floor_decode("see/urth.png", land, w, h)) state.SkipWithError("no landscape");
-    for (int i = 0; i < w / 160; i++) {
-      for (int y = 0; y < 480; y++)
-        for (int x = 0; x < 640; x++)
-          std::memcpy(&panel[((size_t)y * 640 + x) * 3],
-                      &land[((size_t)(y * h / 480) * w + 160 * i + x / 4) * 3], 3);
-      floor_encode("see/floor.png", panel.data(), 640, 480);
-      floor_decode("see/floor.png", back, pw, ph);
-    }
+void floor_sprites(Kept& kept) {
+  for (const char* n : NAMES) {
+    int w, h;
+    floor_decode(("see/" + std::string(n) + "_x4.png").c_str(), kept, w, h);
   }
 }
-BENCHMARK(BM_PanelsLibpngFloor)->Unit(benchmark::kMillisecond);
 
-void BM_SpritesLibpngFloor(benchmark::State& state) {
+// Runs part (panels, sprites or both). What it kept is let go of before the
+// next run, as closing the screen does: in the timing only for the floor of a
+// switch, which closes the screen itself.
+void floor(benchmark::State& state, bool panels, bool sprites, bool timed_let_go = false) {
   stage();
-  std::vector<uint8_t> rgb;
-  for (auto _ : state)
-    for (const char* n : NAMES) {
-      int w, h;
-      floor_decode(("see/" + std::string(n) + "_x4.png").c_str(), rgb, w, h);
-    }
+  Kept kept;
+  for (auto _ : state) {
+    if (!timed_let_go) state.PauseTiming();
+    kept.clear();
+    if (!timed_let_go) state.ResumeTiming();
+    if (panels) floor_panels(kept);
+    if (sprites) floor_sprites(kept);
+  }
 }
+
+void BM_PanelsLibpngFloor(benchmark::State& state) { floor(state, true, false); }
+BENCHMARK(BM_PanelsLibpngFloor)->Unit(benchmark::kMillisecond);
+void BM_SpritesLibpngFloor(benchmark::State& state) { floor(state, false, true); }
 BENCHMARK(BM_SpritesLibpngFloor)->Unit(benchmark::kMillisecond);
+void BM_WarmStartLibpngFloor(benchmark::State& state) { floor(state, true, true); }
+BENCHMARK(BM_WarmStartLibpngFloor)->Unit(benchmark::kMillisecond);
+void BM_ScreenModeSwitchLibpngFloor(benchmark::State& state) { floor(state, true, true, true); }
+BENCHMARK(BM_ScreenModeSwitchLibpngFloor)->Unit(benchmark::kMillisecond);
 
 } // namespace

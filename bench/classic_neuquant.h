@@ -81,13 +81,78 @@ struct ClassicNeuQuant {
         }
     }
   }
-  // Nearest entry by the sum of absolute differences (a full search suffices here).
-  int map(int b, int g, int r) const {
+  // Nearest entry by the sum of absolute differences, searching every entry
+  // (what earlier notes compared against: not how the classic algorithm maps).
+  int map_full(int b, int g, int r) const {
     int best = 1 << 30, index = 0;
     for (int i = 0; i < n; i++) {
       int d = abs(net[i][0] - b) + abs(net[i][1] - g) + abs(net[i][2] - r);
       if (d < best) best = d, index = i;
     }
     return index;
+  }
+
+  // The classic index: the entries sorted on green (a copy, so net keeps its
+  // order) and, for each green value, where the search starts.
+  int sorted[256][4];
+  void build_index() {
+    std::copy(&net[0][0], &net[0][0] + 256 * 4, &sorted[0][0]);
+    int previous = 0, start = 0;
+    for (int i = 0; i < n; i++) {
+      int smallest = i;
+      for (int j = i + 1; j < n; j++)
+        if (sorted[j][1] < sorted[smallest][1]) smallest = j;
+      for (int k = 0; k < 4; k++) std::swap(sorted[i][k], sorted[smallest][k]);
+      if (sorted[i][1] != previous) {
+        netindex[previous] = (start + i) >> 1;
+        for (int j = previous + 1; j < sorted[i][1]; j++) netindex[j] = i;
+        previous = sorted[i][1];
+        start = i;
+      }
+    }
+    netindex[previous] = (start + n - 1) >> 1;
+    for (int j = previous + 1; j < 256; j++) netindex[j] = n - 1;
+  }
+  // The classic search: outwards from the green value, each side stopping once
+  // its green difference alone is no better than the best sum so far.
+  int map(int b, int g, int r) const {
+    int best_d = 1000, best = 0, i = netindex[g], j = i - 1;
+    auto visit = [&](const int* p) {
+      int d = abs(p[1] - g) + abs(p[0] - b);
+      if (d < best_d && (d += abs(p[2] - r)) < best_d) best_d = d, best = p[3];
+    };
+    while (i < n || j >= 0) {
+      if (i < n) {
+        if (sorted[i][1] - g >= best_d)
+          i = n;
+        else
+          visit(sorted[i++]);
+      }
+      if (j >= 0) {
+        if (g - sorted[j][1] >= best_d)
+          j = -1;
+        else
+          visit(sorted[j--]);
+      }
+    }
+    return best;
+  }
+};
+
+// The mapping cache of our quantizer (1024 slots, the same hash), given to the
+// classic peer so that both map through the same cache.
+struct MapCache {
+  uint32_t pixel[1024];
+  uint8_t index[1024];
+  uint8_t used[1024] = {};
+  template <typename Map> int lookup(const uint8_t* p, Map map) {
+    uint32_t key = p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    uint32_t slot = (key * 2654435761u) >> 22;
+    if (!used[slot] || pixel[slot] != key) {
+      pixel[slot] = key;
+      index[slot] = (uint8_t)map(p);
+      used[slot] = 1;
+    }
+    return index[slot];
   }
 };

@@ -19,7 +19,6 @@ static const char* const FRAME_NAMES[KIND_COUNT][4] = {
 };
 
 static const int KEY_MAGENTA = 0xFF00FF;
-static const char* const PANEL_FILE = "./see/temp.png";
 
 // The nearest whole number, halves to the even one (25.5 gives 26, 24.5 gives 24),
 // whatever rounding mode the floating-point unit is left in.
@@ -82,12 +81,11 @@ int load_sprites(int reload) {
   game.panels.assign((size_t)game.panel_count, 0);
   for (int i = 0; i < game.panel_count; i++) {
     plat_event_pump();
+    // Made in memory: a shared scratch file would be fought over by two copies
+    // of the game in one folder, and cannot be written in a read-only one.
     int slice = image_copy(land, -1, 640 * i / 4, 0, 160, image_height(land));
     if (!slice) continue;
-    // A slice that cannot be scaled or saved leaves its panel empty rather than
-    // showing the scratch file of the panel before it.
-    if (image_resize(slice, 640, 480, 1) && image_save(slice, PANEL_FILE, IMAGE_FORMAT_PNG))
-      game.panels[(size_t)i] = sprite_load(-1, PANEL_FILE);
+    if (image_resize(slice, 640, 480, 1)) game.panels[(size_t)i] = sprite_from_image(-1, slice);
     image_free(slice);
   }
   if (land) image_free(land);

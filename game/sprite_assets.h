@@ -1,6 +1,6 @@
 // The game's art: every picture is scaled by four once and kept on disk beside
 // its source (name + "_x4.png"), then loaded as a sprite keyed on magenta; the
-// landscape is cut into 640 by 480 panels at every opening of the screen.
+// landscape is cut into 640 by 480 panels in memory at every opening of the screen.
 #pragma once
 
 #include <string>

@@ -41,6 +41,9 @@ void sprite_table_destroy();
 int sprite_load(int n, const char* file_name);
 // As sprite_load, from an image file's bytes in memory.
 int sprite_decode(int n, const void* bytes, size_t length, int mode);
+// As sprite_load, from the pixels of image number image (runtime/image/images.h);
+// 0 when there is no such image, sprite n then left alone.
+int sprite_from_image(int n, int image);
 // Copies the rectangle x, y, width, height of the back buffer into sprite n
 // (-1: a new number); as sprite_load, and 0 when the rectangle leaves the buffer.
 int sprite_grab(int n, int x, int y, int width, int height);

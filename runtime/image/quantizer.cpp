@@ -131,16 +131,19 @@ static void learn(Network* net, const Quantizer* q, const double gamma_in[256]) 
     }
   step %= total; // a picture smaller than the stride must not be read past its end
 
-  long long pos = 0;
+  // The position as column and row, stepped without a division per sample.
+  const long long step_y = step / q->width, step_x = step % q->width;
+  long long x = 0, y = 0;
   for (long long i = 0; i < samples;) {
-    const uint8_t* p = q->pixels + (size_t)(pos / q->width) * q->row_size + (pos % q->width) * 4;
+    const uint8_t* p = q->pixels + (size_t)y * q->row_size + x * 4;
     double a = p[3], b = 0, g = 0, r = 0;
     if (p[3] != 0) b = gamma_in[p[0]], g = gamma_in[p[1]], r = gamma_in[p[2]];
     int winner = contest(net, b, g, r, a, colour_weight(a));
     move_towards(net, winner, rate / 1024.0, b, g, r, a);
     if (rad) move_neighbours(net, rad, winner, b, g, r, a);
-    pos += step;
-    if (pos >= total) pos -= total;
+    x += step_x, y += step_y;
+    if (x >= q->width) x -= q->width, y++;
+    if (y >= q->height) y -= q->height; // past the end: round to the start
     if (++i % delta == 0) {
       rate -= rate / rate_dec;
       radius -= radius / 30;
@@ -362,7 +365,9 @@ const uint8_t* quantizer_row(Quantizer* q, int y) {
   if (!q || y < 0 || y >= q->height) return nullptr;
   const uint8_t* p = q->pixels + (size_t)y * q->row_size;
   uint8_t* idx = q->indexes.data();
-  for (int x = 0; x < q->width; x++, p += 4) idx[x] = (uint8_t)map_pixel(q, p);
+  // Pictures run in stretches of one colour: a pixel like the one before maps alike.
+  for (int x = 0; x < q->width; x++, p += 4)
+    idx[x] = x && std::memcmp(p, p - 4, 4) == 0 ? idx[x - 1] : (uint8_t)map_pixel(q, p);
   uint8_t* out = q->packed.data();
   if (q->out_depth == 8) {
     std::memcpy(out, idx, (size_t)q->width);

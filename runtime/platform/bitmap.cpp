@@ -154,11 +154,31 @@ int plat_bitmap_stretch(PlatBitmap* dst, const PlatBitmap* src, int mode) {
   if (!dst || !src || dst->depth != src->depth) return 0;
   if (mode == STRETCH_AVERAGE) return stretch_average(dst, src);
   const int bytes = src->depth / 8;
-  for (int y = 0; y < dst->height; y++) {
+  // The source columns are worked out once, and a row taken from the same
+  // source row as the row before is a copy of it (three rows in four at x4).
+  std::vector<size_t> column;
+  try {
+    column.resize((size_t)dst->width);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  for (int x = 0; x < dst->width; x++)
+    column[(size_t)x] = (size_t)((long long)x * src->width / dst->width) * bytes;
+  const size_t row_bytes = (size_t)dst->width * bytes;
+  for (int y = 0, last = -1; y < dst->height; y++) {
     int sy = (int)((long long)y * src->height / dst->height);
     uint8_t* d = pixel(dst, 0, y);
-    for (int x = 0; x < dst->width; x++, d += bytes)
-      std::memcpy(d, pixel(src, (int)((long long)x * src->width / dst->width), sy), (size_t)bytes);
+    if (sy == last) {
+      std::memcpy(d, pixel(dst, 0, y - 1), row_bytes);
+      continue;
+    }
+    const uint8_t* s = pixel(src, 0, sy);
+    // Sizes known here make each copy a move, not a call.
+    if (bytes == 4)
+      for (int x = 0; x < dst->width; x++) std::memcpy(d + 4 * (size_t)x, s + column[(size_t)x], 4);
+    else
+      for (int x = 0; x < dst->width; x++) std::memcpy(d + 3 * (size_t)x, s + column[(size_t)x], 3);
+    last = sy;
   }
   return 1;
 }

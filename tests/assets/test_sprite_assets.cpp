@@ -239,6 +239,52 @@ TEST_F(SpriteAssets, TheLandscapeIsCutIntoScreensRoundedHalvesToEven) {
   }
 }
 
+// The panels are cut in memory. What they show must be exactly what the panels
+// made through a scratch PNG showed, texel for texel and in the whole first
+// frame; and no scratch file is needed: a folder in its place (like a read-only
+// see/) used to leave the landscape black, and two copies of the game in one
+// folder overwrote each other's.
+TEST_F(SpriteAssets, PanelsCutInMemoryShowWhatTheScratchPngShowedAndNeedNoFile) {
+  copy_art();
+  fs::create_directory(see("temp.png"));
+  start();
+  game_frame();
+  PlatRect where;
+  const Surface* shown = null_window_frame(screen_top_window(), &where);
+  ASSERT_TRUE(shown);
+  std::vector<uint8_t> first(shown->pixels, shown->pixels + (size_t)shown->pitch * shown->height);
+  EXPECT_TRUE(fs::is_empty(see("temp.png")));
+
+  // The same start again, each panel replaced by its twin made the old way.
+  close_game_screen();
+  shutdown_runtime();
+  game_state_reset();
+  null_reset();
+  start();
+  int land = image_load(-1, ".\\see\\urth.png");
+  ASSERT_EQ(game.panel_count, 10);
+  for (int i = 0; i < game.panel_count; i++) {
+    int slice = image_copy(land, -1, 160 * i, 0, 160, image_height(land));
+    ASSERT_TRUE(image_resize(slice, 640, 480, 1));
+    ASSERT_TRUE(image_save(slice, (dir / "twin.png").c_str(), IMAGE_FORMAT_PNG));
+    image_free(slice);
+    int twin = sprite_load(-1, (dir / "twin.png").c_str());
+    const Surface *ours = sprite_lookup(game.panels[i])->texture->surface,
+                  *theirs = sprite_lookup(twin)->texture->surface;
+    for (int y = 0; y < 480; y++)
+      ASSERT_EQ(std::memcmp(ours->pixels + (size_t)y * ours->pitch,
+                            theirs->pixels + (size_t)y * theirs->pitch, 640 * 4),
+                0)
+          << "panel " << i << ", row " << y;
+    sprite_free(game.panels[i]);
+    game.panels[i] = twin;
+  }
+  image_free(land);
+  game_frame();
+  shown = null_window_frame(screen_top_window(), &where);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), shown->pixels));
+}
+
 TEST_F(SpriteAssets, AReopenedScreenMovesStaticEntitiesToTheNewSpriteOfTheirName) {
   copy_art();
   start();

@@ -108,51 +108,62 @@ TEST(Surfaces, CopyIsClippedToBothSurfaces) {
   surface_free(dst);
 }
 
-// Every texel alpha and every row length around the four-pixel steps, clipped
-// on the left and not: the keyed blend must match the plain rule.
-TEST_F(Device, KeyedBlendMatchesThePlainRuleAtEveryWidth) {
+// Every texel alpha, runs of every length from 1 up, clipped on any side and
+// not: the keyed draw must match the plain rule. Each texture is drawn, written
+// anew through a lock and drawn again, so runs kept from before would show.
+TEST_F(Device, KeyedBlendMatchesThePlainRuleAtEveryWidthAndAfterARewrite) {
   std::mt19937 random(7);
-  for (int w = 1; w <= 19; w++) {
+  Surface* bb = gfx_device_back_buffer(device);
+  auto rgb = [&](int i, int y) { return get32(bb, i, y) & 0xFFFFFF; };
+  for (int w : {1, 2, 3, 4, 5, 7, 8, 9, 16, 19, 70}) {
     for (int x : {-3, 0, 5, 64 - w + 2}) {
-      GfxTexture* t = texture(w, 2);
-      Surface* s = gfx_texture_level(t);
-      for (int j = 0; j < 2; j++)
-        for (int i = 0; i < w; i++) {
-          static const uint32_t alphas[] = {0, 255, 255, 0, 128};
-          uint32_t alpha = alphas[random() % 5];
-          put32(s, i, j, alpha << 24 | (random() & 0xFFFFFF));
-        }
-      Surface* bb = gfx_device_back_buffer(device);
-      for (int y = 0; y < bb->height; y++)
-        for (int i = 0; i < bb->width; i++) put32(bb, i, y, random() & 0xFFFFFF);
-      std::vector<uint32_t> before(bb->width * 2);
-      for (int j = 0; j < 2; j++)
-        for (int i = 0; i < bb->width; i++) before[j * bb->width + i] = get32(bb, i, 4 + j);
-
-      ASSERT_EQ(gfx_begin_scene(device), GFX_OK);
-      ASSERT_EQ(draw(t, x, 4, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA), GFX_OK);
-      gfx_end_scene(device);
-      for (int j = 0; j < 2; j++)
-        for (int i = 0; i < bb->width; i++) {
-          uint32_t d = before[j * bb->width + i], want = d;
-          if (i >= x && i < x + w) {
-            uint32_t texel = get32(s, i - x, j), a = texel >> 24;
-            if (a == 255) want = texel;
-            if (a == 128) {
-              want = 0;
-              for (int shift = 0; shift < 32; shift += 8)
-                want |=
-                    ((((texel >> shift) & 255) * a + ((d >> shift) & 255) * (255 - a) + 127) / 255)
-                    << shift;
+      for (int y : {-1, 4}) {
+        GfxTexture* t = texture(w, 3);
+        for (int pass = 0; pass < 2; pass++) {
+          int pitch;
+          uint8_t* texels = gfx_texture_lock(t, &pitch, 0);
+          ASSERT_NE(texels, nullptr);
+          for (int j = 0; j < 3; j++)
+            for (int i = 0; i < w; i++) {
+              static const uint32_t alphas[] = {0, 255, 255, 0, 128};
+              uint32_t texel = alphas[random() % 5] << 24 | (random() & 0xFFFFFF);
+              std::memcpy(texels + (size_t)j * pitch + 4 * (size_t)i, &texel, 4);
             }
-          }
-          ASSERT_EQ(get32(bb, i, 4 + j) & 0xFFFFFF, want & 0xFFFFFF)
-              << "width " << w << " at " << x << ", pixel " << i << ", row " << j;
+          gfx_texture_unlock(t);
+          for (int j = 0; j < bb->height; j++)
+            for (int i = 0; i < bb->width; i++) put32(bb, i, j, random() & 0xFFFFFF);
+          std::vector<uint32_t> before;
+          for (int j = 0; j < 3; j++)
+            for (int i = 0; i < 64; i++) before.push_back(j + y >= 0 ? rgb(i, j + y) : 0);
+
+          ASSERT_EQ(gfx_begin_scene(device), GFX_OK);
+          ASSERT_EQ(draw(t, x, y, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA), GFX_OK);
+          gfx_end_scene(device);
+          for (int j = 0; j < 3; j++)
+            for (int i = 0; i < 64 && j + y >= 0; i++) {
+              uint32_t d = before[j * 64 + i], want = d;
+              if (i >= x && i < x + w) {
+                uint32_t texel = get32(gfx_texture_level(t), i - x, j), a = texel >> 24;
+                if (a == 255) want = texel & 0xFFFFFF;
+                if (a == 128) {
+                  want = 0;
+                  for (int shift = 0; shift < 24; shift += 8)
+                    want |=
+                        ((((texel >> shift) & 255) * a + ((d >> shift) & 255) * (255 - a) + 127) /
+                         255)
+                        << shift;
+                }
+              }
+              ASSERT_EQ(rgb(i, j + y), want)
+                  << "width " << w << " at " << x << ", " << y << ", pixel " << i << ", row " << j
+                  << ", pass " << pass;
+            }
         }
-      gfx_back_buffer_release(device);
-      gfx_texture_release(t);
+        gfx_texture_release(t);
+      }
     }
   }
+  gfx_back_buffer_release(device);
 }
 
 TEST_F(Device, OnlyTheWholeTextureTexelForPixelIsDrawn) {

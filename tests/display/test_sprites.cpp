@@ -68,6 +68,20 @@ TEST_F(Sprites, OnlyTheKeyColourIsLeftOutAtBothDepths) {
   }
 }
 
+// The opaque runs of a keyed sprite are taken once: a new key must still count.
+TEST_F(Sprites, ANewKeyAfterAKeyedDrawTakesEffect) {
+  const uint32_t row[3] = {magenta, 0xFE00FF, 0x00FF00};
+  int n = make_sprite(3, 1, [&](int i, int) { return row[i]; });
+  sprite_set_key_colour(n, 0xFF00FF);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 10, 10);
+  EXPECT_EQ(pixel(10, 10), grey);
+  sprite_set_key_colour(n, 0x00FF00);
+  sprite_draw_keyed(n, 10, 30);
+  EXPECT_EQ(pixel(10, 30), magenta);
+  EXPECT_EQ(pixel(12, 30), grey);
+}
+
 TEST_F(Sprites, DefaultKeyColourAppliesToSpritesMadeLater) {
   int black_keyed = make_sprite(1, 1, [](int, int) { return 0u; });
   sprite_set_key_colour(-1, 0xFF00FF);
@@ -209,21 +223,26 @@ struct SpriteFiles : Sprites {
 };
 } // namespace
 
-TEST_F(SpriteFiles, LoadedPixelsLandWhereTheyBelong) {
+// Seven columns: a step of four pixels and the three after it.
+TEST_F(SpriteFiles, LoadedPixelsLandWhereTheyBelongKeyedByTheDefaultThenByTheirOwn) {
   std::string path = dir / "picture.bmp";
-  write_file(path, bmp24(3, 2, [](int i, int j) { return j ? 0x000040u * (i + 1) : magenta; }));
+  auto colour = [](int i, int j) { return (i + j) % 3 ? 0x000040u * (i + 1) + j : magenta; };
+  write_file(path, bmp24(7, 2, colour));
   int n = sprite_load(-1, path.c_str());
   ASSERT_LT(n, -1); // an any-number
-  EXPECT_EQ(sprite_width(n), 3);
+  EXPECT_EQ(sprite_width(n), 7);
   EXPECT_EQ(sprite_height(n), 2);
-  sprite_set_key_colour(n, 0xFF00FF);
   screen_clear(grey);
-  sprite_draw_keyed(n, 5, 7);
-  EXPECT_EQ(pixel(5, 7), grey);
-  EXPECT_EQ(pixel(5, 8), 0x000040u);
-  EXPECT_EQ(pixel(7, 8), 0x0000C0u);
+  sprite_draw_keyed(n, 5, 7); // the default key, black, leaves out nothing here
+  sprite_set_key_colour(n, 0xFF00FF);
+  sprite_draw_keyed(n, 5, 17);
+  for (int j = 0; j < 2; j++)
+    for (int i = 0; i < 7; i++) {
+      EXPECT_EQ(pixel(5 + i, 7 + j), colour(i, j)) << i << "," << j;
+      EXPECT_EQ(pixel(5 + i, 17 + j), colour(i, j) == magenta ? grey : colour(i, j)) << i;
+    }
   EXPECT_NE(sprite_load(9, path.c_str()), 0); // a slot number: just nonzero
-  EXPECT_EQ(sprite_width(9), 3);
+  EXPECT_EQ(sprite_width(9), 7);
 }
 
 TEST_F(SpriteFiles, AMissingFileKeepsTheSpriteAFileNoDecoderTakesFreesIt) {

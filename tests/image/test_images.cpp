@@ -221,18 +221,23 @@ TEST_F(Images, NumbersAreReplacedFreedAndLeftEmptyOnFailure) {
 }
 
 TEST_F(Images, RawResizeMakesSolidBlocksAndTheSameSizeKeepsTheBitmap) {
-  ASSERT_TRUE(image_create(0, 2, 2, 24));
   const uint32_t c[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF};
-  for (int i = 0; i < 4; i++) set_px(0, i % 2, i / 2, c[i]);
-  int handle = image_lookup(0)->bitmap->handle;
-  EXPECT_EQ(image_resize(0, 2, 2, 1), handle);
-  EXPECT_EQ(image_resize(0, 2, 2, 0), handle);
-  int bigger = image_resize(0, 8, 8, 1);
-  ASSERT_TRUE(bigger);
-  EXPECT_NE(bigger, handle);
-  EXPECT_EQ(image_width(0), 8);
-  for (int y = 0; y < 8; y++)
-    for (int x = 0; x < 8; x++) ASSERT_EQ(get_px(0, x, y), c[(y / 4) * 2 + x / 4]) << x << "," << y;
+  int bigger = 0;
+  for (int depth : {32, 24}) {
+    ASSERT_TRUE(image_create(0, 2, 2, depth));
+    for (int i = 0; i < 4; i++) set_px(0, i % 2, i / 2, c[i]);
+    int handle = image_lookup(0)->bitmap->handle;
+    EXPECT_EQ(image_resize(0, 2, 2, 1), handle);
+    EXPECT_EQ(image_resize(0, 2, 2, 0), handle);
+    bigger = image_resize(0, 8, 8, 1);
+    ASSERT_TRUE(bigger);
+    EXPECT_NE(bigger, handle);
+    EXPECT_EQ(image_width(0), 8);
+    for (int y = 0; y < 8; y++)
+      for (int x = 0; x < 8; x++)
+        ASSERT_EQ(get_px(0, x, y) & 0xFFFFFF, c[(y / 4) * 2 + x / 4])
+            << x << "," << y << " " << depth;
+  }
 
   // A size no bitmap may have fails and leaves the image as it was.
   EXPECT_FALSE(image_resize(0, 40000, 8, 1));

@@ -28,9 +28,18 @@ struct GfxDevice {
   int presents;
 };
 
+// A stretch of texels in one row that a keyed draw treats alike.
+struct KeyedRun {
+  uint16_t start, length; // in texels; SURFACE_MAX_SIDE fits
+  uint16_t blend;         // 0: opaque, copied; 1: partly transparent, blended texel by texel
+};
+
 struct GfxTexture {
   Surface* level;
   int pool;
+  KeyedRun* runs;     // every row's runs of texels with alpha above 0, top row first
+  uint32_t* row_runs; // height + 1 entries: row j's runs start at runs[row_runs[j]]
+  int runs_stale;     // the pixels may have changed since the runs were taken (or never taken)
 };
 
 static const int max_texture_side = SURFACE_MAX_SIDE;
@@ -254,40 +263,77 @@ static uint32_t blend_pixel(uint32_t s, uint32_t d, int src_factor, int dst_fact
   return out;
 }
 
-// Texels whose alpha is 0 leave the pixel alone, alpha 255 replace it: a select
-// of four pixels at a time, without branches on the picture (the edges of a
-// figure would make them unpredictable). The rare partial alpha is blended alone.
-static void keyed_row_32(uint32_t* dst, const uint32_t* src, int n) {
-  typedef uint32_t u32x4 __attribute__((vector_size(16)));
-  int i = 0;
-  // Eight pixels a step: two selects share one test for partial alpha.
-  for (; i + 8 <= n; i += 8) {
-    u32x4 s0, s1, d0, d1;
-    std::memcpy(&s0, src + i, 16);
-    std::memcpy(&s1, src + i + 4, 16);
-    u32x4 a0 = s0 >> 24, a1 = s1 >> 24;
-    u32x4 clear0 = (u32x4)(a0 == 0), clear1 = (u32x4)(a1 == 0);
-    u32x4 partial = ~(clear0 | (u32x4)(a0 == 255)) | ~(clear1 | (u32x4)(a1 == 255));
-    uint64_t p[2];
-    std::memcpy(p, &partial, 16);
-    if (p[0] | p[1]) {
-      for (int k = i; k < i + 8; k++)
-        dst[k] = blend_pixel(src[k], dst[k], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
-      continue;
-    }
-    std::memcpy(&d0, dst + i, 16);
-    std::memcpy(&d1, dst + i + 4, 16);
-    d0 = (d0 & clear0) | (s0 & ~clear0);
-    d1 = (d1 & clear1) | (s1 & ~clear1);
-    std::memcpy(dst + i, &d0, 16);
-    std::memcpy(dst + i + 4, &d1, 16);
+// 0 for a transparent texel, 1 for an opaque one, 2 for one in between.
+static int texel_class(uint32_t texel) {
+  uint32_t a = texel >> 24;
+  return a == 0 ? 0 : a == 255 ? 1 : 2;
+}
+
+// Writes the runs of one row to out (when not null) and counts them: stretches of
+// texels of one class, transparent ones left out.
+static uint32_t scan_row(const uint32_t* row, int width, KeyedRun* out) {
+  uint32_t count = 0;
+  for (int i = 0; i < width;) {
+    int start = i, c = texel_class(row[i]);
+    while (++i < width && texel_class(row[i]) == c) {}
+    if (!c) continue;
+    if (out) out[count] = {(uint16_t)start, (uint16_t)(i - start), (uint16_t)(c == 2)};
+    count++;
   }
-  for (; i < n; i++) {
-    uint32_t a = src[i] >> 24;
-    if (a == 255)
-      dst[i] = src[i];
-    else if (a)
-      dst[i] = blend_pixel(src[i], dst[i], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+  return count;
+}
+
+// Takes the runs of an A8R8G8B8 texture anew, when its pixels may have changed;
+// 0 when memory runs out (the draw then goes texel by texel).
+static int keyed_runs_ready(GfxTexture* t) {
+  if (!t->runs_stale) return 1;
+  const Surface* s = t->level;
+  auto row = [s](int j) { return (const uint32_t*)(s->pixels + (size_t)j * s->pitch); };
+  uint32_t* index = (uint32_t*)realloc(t->row_runs, sizeof(uint32_t) * ((size_t)s->height + 1));
+  if (!index) return 0;
+  t->row_runs = index;
+  // Counted first, so the runs take one block of the exact size.
+  index[0] = 0;
+  for (int j = 0; j < s->height; j++) index[j + 1] = index[j] + scan_row(row(j), s->width, nullptr);
+  KeyedRun* runs = (KeyedRun*)realloc(t->runs, sizeof(KeyedRun) * ((size_t)index[s->height] + 1));
+  if (!runs) return 0;
+  t->runs = runs;
+  for (int j = 0; j < s->height; j++) scan_row(row(j), s->width, runs + index[j]);
+  t->runs_stale = 0;
+  return 1;
+}
+
+// Blends n partly transparent texels over their pixels. Out of line: it is
+// rare, and inlined it would crowd the registers of the copy loop.
+__attribute__((noinline)) static void blend_run(uint32_t* pixels, const uint32_t* texels, int n) {
+  for (int i = 0; i < n; i++)
+    pixels[i] = blend_pixel(texels[i], pixels[i], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+}
+
+// The keyed draw of texture rows ty to ty + rows - 1, texels tx to tx + n - 1 of
+// each, with texel (tx, ty) onto back-buffer pixel (x, y): opaque runs copied
+// whole, partly transparent ones blended, transparent texels never visited.
+static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int rows, int tx,
+                            int ty, int n) {
+  const size_t src_pitch = t->level->pitch, dst_pitch = bb->pitch;
+  const uint8_t* src = t->level->pixels + ty * src_pitch;
+  uint8_t* dst = bb->pixels + y * dst_pitch + 4 * (size_t)x; // the pixel of texel tx
+  const int right = tx + n;
+  // The rows' runs follow each other, so one pointer walks them all.
+  const KeyedRun* const runs = t->runs;
+  const KeyedRun* run = runs + t->row_runs[ty];
+  for (const uint32_t *next = t->row_runs + ty + 1, *stop = next + rows; next < stop;
+       next++, src += src_pitch, dst += dst_pitch) {
+    for (const KeyedRun* end = runs + *next; run < end; run++) {
+      int a = run->start < tx ? tx : run->start, b = run->start + run->length;
+      if (b > right) b = right;
+      if (a >= b) continue;
+      uint8_t* to = dst + 4 * (size_t)(a - tx);
+      if (!run->blend)
+        std::memcpy(to, src + 4 * (size_t)a, 4 * (size_t)(b - a));
+      else
+        blend_run((uint32_t*)to, (const uint32_t*)(src + 4 * (size_t)a), b - a);
+    }
   }
 }
 
@@ -327,6 +373,10 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
   bool copy = sf == GFX_BLEND_ONE && df == GFX_BLEND_ZERO;
   bool keyed = sf == GFX_BLEND_SRCALPHA && df == GFX_BLEND_INVSRCALPHA;
   bool fast32 = tex->format == FMT_A8R8G8B8 && bb->format == FMT_X8R8G8B8;
+  if (keyed && fast32 && keyed_runs_ready(d->texture)) {
+    keyed_draw_runs(d->texture, bb, (int)cx0, (int)cy0, (int)(cy1 - cy0), tx, ty, n);
+    return GFX_OK;
+  }
   int tbpp = surface_bytes_per_pixel(tex->format), bbpp = surface_bytes_per_pixel(bb->format);
 
   for (long long row = cy0; row < cy1; row++) {
@@ -335,8 +385,6 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
     if (copy && (tex->format == bb->format || fast32 ||
                  (tex->format == FMT_A1R5G5B5 && bb->format == FMT_X1R5G5B5))) {
       std::memcpy(p, s, (size_t)n * bbpp);
-    } else if (keyed && fast32) {
-      keyed_row_32((uint32_t*)p, (const uint32_t*)s, n);
     } else {
       for (int i = 0; i < n; i++) {
         uint32_t sp = 0, dp = 0;
@@ -366,14 +414,25 @@ GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, 
     return nullptr;
   }
   t->pool = pool;
+  t->runs_stale = 1;
   return t;
 }
 
 Surface* gfx_texture_level(GfxTexture* t) { return t->level; }
 
+uint8_t* gfx_texture_lock(GfxTexture* t, int* pitch, int flags) {
+  uint8_t* pixels = gfx_surface_lock(t->level, pitch, flags);
+  if (pixels && !(flags & GFX_LOCK_READONLY)) t->runs_stale = 1;
+  return pixels;
+}
+
+int gfx_texture_unlock(GfxTexture* t) { return gfx_surface_unlock(t->level); }
+
 void gfx_texture_release(GfxTexture* t) {
   if (!t) return;
   surface_free(t->level);
+  free(t->runs);
+  free(t->row_runs);
   free(t);
 }
 

@@ -9,14 +9,14 @@ Surface* surface_create(int width, int height, int format) {
     return nullptr;
   Surface* s = (Surface*)calloc(1, sizeof(Surface));
   if (!s) return nullptr;
-  // Rows start on 16-byte boundaries so the blend loops can use aligned stores.
+  // Rows start on 16-byte boundaries (malloc's alignment), for wide loads and
+  // stores. calloc: memory fresh from the system is not cleared a second time.
   int pitch = (width * bpp + 15) & ~15;
-  s->pixels = (uint8_t*)aligned_alloc(16, (size_t)pitch * (size_t)height);
+  s->pixels = (uint8_t*)calloc((size_t)pitch, (size_t)height);
   if (!s->pixels) {
     free(s);
     return nullptr;
   }
-  std::memset(s->pixels, 0, (size_t)pitch * (size_t)height);
   s->width = width;
   s->height = height;
   s->pitch = pitch;
