@@ -19,7 +19,7 @@ static void check_stamp(const std::string& installed, const std::string& user) {
   std::vector<uint8_t> theirs, mine;
   plat_read_file((installed + "/version").c_str(), &theirs, 256);
   plat_read_file((user + "/version").c_str(), &mine, 256);
-  if (mine == theirs && !mine.empty()) return;
+  if (mine == theirs) return;
   std::vector<std::string> names;
   plat_list_folder((user + "/see").c_str(), &names);
   for (const std::string& n : names)

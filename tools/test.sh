@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds everything twice (plain, and with address and undefined-behaviour
-# sanitizers) and runs every test in both builds.
+# sanitizers) and runs every test in both builds; the plain build also makes
+# the Debian package and checks it.
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup.sh test
@@ -9,6 +10,7 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
+tools/package_check.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
