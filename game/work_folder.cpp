@@ -50,7 +50,7 @@ static int fill_user_folder(const std::string& installed, const std::string& use
 
 int work_folder_choose(const std::string& installed, std::string* report) {
   if (holds_art(".")) return 1;
-  const bool is_installed = holds_art(installed);
+  const bool is_installed = !installed.empty() && holds_art(installed);
   if (is_installed) {
     std::string user = plat_user_data_folder();
     if (user.empty()) {
