@@ -1,5 +1,7 @@
 #include "game/frame_loop.h"
 #include "game/options.h"
+#include "game/work_folder.h"
+#include "runtime/platform/plat_folders.h"
 
 #include <cstdio>
 
@@ -10,5 +12,9 @@ int main(int argc, char** argv) {
     fputs(text.c_str(), code ? stderr : stdout);
     return code;
   }
+  // Missing art does not stop the game, but the player is told once.
+  std::string report;
+  work_folder_choose(plat_program_relative(QUILL_DATA_FROM_PROGRAM), &report);
+  fputs(report.c_str(), stderr);
   game_main();
 }

@@ -3,7 +3,8 @@
 # play command's build/ is left alone), and runs every test in each: plain
 # (build-test/), with address and undefined-behaviour sanitizers
 # (build-sanitize/), and the fuzz harnesses over their seeds (build-fuzz/).
-# Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
+# The plain build also makes the Debian package and
+# checks it. Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
 # last line counts what was skipped and why.
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,6 +15,7 @@ jobs=$(nproc)
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_TESTS=ON -DQUILL_BENCH=ON >/dev/null
 cmake --build build-test -j "$jobs"
 (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 120)
+tools/package_check.sh build-test
 
 # Sanitizer build.
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUILL_TESTS=ON \

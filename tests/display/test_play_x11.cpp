@@ -1,7 +1,8 @@
 // The game played as a player would, on a private X server: a fresh working
 // folder, the scaled copies made at the first start, a Tab screenshot checked
 // against the X server's own picture of the window, Ctrl+F there and back,
-// Escape, and a second start that uses the copies as they are.
+// Escape, and a second start that uses the copies as they are. Then the game
+// installed into a fresh prefix and started from anywhere.
 #include "tests/display/sdl2_runtime.h"
 #include "tests/display/x_game.h"
 #include "tests/support/test_files.h"
@@ -73,15 +74,17 @@ struct PlayedGame : ::testing::Test {
                             {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
                              "ASAN_OPTIONS=detect_leaks=0"}));
   }
-  // The scaled copies in see/ and when each was last written.
-  std::map<std::string, fs::file_time_type> copies() {
-    std::map<std::string, fs::file_time_type> found;
-    for (const auto& e : fs::directory_iterator(folder / "see"))
-      if (e.path().filename().string().ends_with("_x4.png"))
-        found[e.path().filename().string()] = fs::last_write_time(e.path());
-    return found;
-  }
 };
+
+// The scaled copies in a see/ folder and when each was last written.
+std::map<std::string, fs::file_time_type> copies(const fs::path& see) {
+  std::map<std::string, fs::file_time_type> found;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(see, ec))
+    if (e.path().filename().string().ends_with("_x4.png"))
+      found[e.path().filename().string()] = fs::last_write_time(e.path());
+  return found;
+}
 } // namespace
 
 TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
@@ -92,7 +95,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   ASSERT_FALSE(window.empty()) << game.error_output();
 
   // Every picture but the landscape got its copy, at four times its size.
-  std::map<std::string, fs::file_time_type> made = copies();
+  std::map<std::string, fs::file_time_type> made = copies(folder / "see");
   int sources = 0;
   for (const auto& e : fs::directory_iterator(folder / "see")) {
     std::string n = e.path().stem().string();
@@ -153,5 +156,55 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   keys(window, "keydown Escape");
   EXPECT_EQ(again.wait(60000), 0) << again.error_output();
   command_output("xdotool keyup Escape");
-  EXPECT_EQ(copies(), made);
+  EXPECT_EQ(copies(folder / "see"), made);
+}
+
+// Installed and started from "/" for a player with an empty home: the game
+// works in the player's folder, keeps its copies there between starts and
+// makes them again when the installed art comes with another version.
+TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
+  setenv("DISPLAY", x.display.c_str(), 1);
+  ScratchDir prefix, home;
+  ASSERT_EQ(system((std::string(QUILL_CMAKE " --install " QUILL_BINARY_DIR " --prefix ") +
+                    prefix.path + " >/dev/null")
+                       .c_str()),
+            0);
+  const std::string program = prefix / "games/quillmoor",
+                    installed = prefix / "share/games/quillmoor",
+                    user = home / ".local/share/quillmoor";
+  // One start: the window drawn, then Tab pressed until a screenshot is in the
+  // player's folder (when asked), then Escape held until the game has ended.
+  auto play = [&](bool screenshot) {
+    Child game;
+    ASSERT_TRUE(game.start(program, "/",
+                           {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                            "ASAN_OPTIONS=detect_leaks=0", "HOME=" + home.path, "XDG_DATA_HOME="}));
+    std::string window = playing_window(window_caption);
+    ASSERT_FALSE(window.empty()) << game.error_output();
+    if (screenshot) {
+      EXPECT_TRUE(tap_until(window, "Tab", [&] {
+        std::string shot = screenshot_in(user + "/see");
+        return !shot.empty() && fs::file_size(shot) == 921654;
+      })) << "no screenshot in the player's folder";
+    }
+    keys(window, "keydown Escape");
+    EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+    command_output("xdotool keyup Escape");
+  };
+
+  // The first start scales every picture but the landscape into the player's folder.
+  play(true);
+  std::map<std::string, fs::file_time_type> made = copies(user + "/see");
+  EXPECT_EQ(made.size(), 45u);
+  EXPECT_TRUE(copies(installed + "/see").empty()) << "copies written into the installed folder";
+
+  play(false);
+  EXPECT_EQ(copies(user + "/see"), made);
+
+  // New art under a new version: feet.png becomes the 9 by 9 magnifying glass.
+  fs::copy_file(installed + "/see/mag.png", installed + "/see/feet.png",
+                fs::copy_options::overwrite_existing);
+  write_file(installed + "/version", "next\n");
+  play(false);
+  EXPECT_EQ(png_size(user + "/see/feet_x4.png"), std::make_pair(36u, 36u));
 }

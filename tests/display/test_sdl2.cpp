@@ -1,5 +1,6 @@
 // The SDL2 platform headless, on SDL's dummy video driver.
 #include "tests/display/sdl2_runtime.h"
+#include "tests/support/test_files.h"
 #include "tests/support/xvfb.h"
 
 #include <gtest/gtest.h>
@@ -51,5 +52,21 @@ TEST(SdlHeadless, WithoutADisplayTheGameSaysSoAndEndsWithZero) {
                           "SDL_AUDIODRIVER=dummy"}));
   EXPECT_EQ(game.wait(20000), 0);
   EXPECT_NE(game.error_output().find("Quillmoor - Error: Screen fail :("), std::string::npos)
+      << game.error_output();
+}
+
+// Started from a folder without the art, the game says once what it lacks and
+// where it looked, and runs on (here to the missing display).
+TEST(SdlHeadless, FromAFolderWithoutArtTheGameNamesWhatIsMissing) {
+  ScratchDir empty, home;
+  Child game;
+  ASSERT_TRUE(game.start(game_program, empty.path,
+                         {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=x11",
+                          "SDL_AUDIODRIVER=dummy", "HOME=" + home.path, "XDG_DATA_HOME="}));
+  EXPECT_EQ(game.wait(20000), 0);
+  const std::string hint = " (start the game from its data folder, build/data)\n";
+  EXPECT_TRUE(game.error_output().starts_with("quillmoor: no pictures in ./see" + hint +
+                                              "quillmoor: no sounds in ./hear" + hint +
+                                              "Quillmoor - Error: Screen fail :("))
       << game.error_output();
 }

@@ -1,6 +1,7 @@
 // artgen: makes the game's pictures from the pixel maps and the landscape code.
 //   artgen build <artgen folder> <see folder>    writes every picture the game loads
 //   artgen preview <see folder> <out folder>     writes views of the world at 4x
+//   artgen icons <artgen folder> <out folder>    writes the desktop icons
 #include "tools/artgen/picture.h"
 
 #include <algorithm>
@@ -43,25 +44,38 @@ static int write_picture(const Picture& pic, const fs::path& dir) {
   return 1;
 }
 
-static int build(const fs::path& src, const fs::path& see) {
+// Every picture drawn from the pixel maps and the landscape code; 0 on a
+// fault in the sources, said on standard error.
+static int draw_all(const fs::path& src, std::vector<Picture>& pics) {
   std::string error;
   Palette pal;
   if (!pixmap_read_palette((src / "palette.txt").string(), pal, error)) {
     fprintf(stderr, "artgen: %s\n", error.c_str());
-    return 1;
+    return 0;
   }
   std::vector<fs::path> maps;
   for (const auto& entry : fs::directory_iterator(src / "sprites"))
     if (entry.path().extension() == ".txt") maps.push_back(entry.path());
   std::sort(maps.begin(), maps.end());
-  std::vector<Picture> pics;
   for (const fs::path& m : maps)
     if (!pixmap_read_file(m.string(), pal, pics, error)) {
       fprintf(stderr, "artgen: %s\n", error.c_str());
-      return 1;
+      return 0;
     }
   pics.push_back(landscape_draw(pal));
   pics.push_back(sunlight_draw(pal));
+  return 1;
+}
+
+static const Picture* find(const std::vector<Picture>& pics, const char* name) {
+  for (const Picture& p : pics)
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+static int build(const fs::path& src, const fs::path& see) {
+  std::vector<Picture> pics;
+  if (!draw_all(src, pics)) return 1;
 
   int faults = 0;
   for (const char* name : NAMES) {
@@ -86,9 +100,42 @@ static int build(const fs::path& src, const fs::path& see) {
   return 0;
 }
 
+// The icon: the figure standing at its start in the meadow, as the game shows
+// it but at a quarter of its size, 16 by 16; each larger icon is that picture
+// scaled by a whole number with hard pixel edges.
+static int icons(const fs::path& src, const fs::path& out) {
+  std::vector<Picture> pics;
+  if (!draw_all(src, pics)) return 1;
+  const Picture *land = find(pics, "urth"), *figure = find(pics, "sir0");
+  if (!land || !figure) return fprintf(stderr, "artgen: no landscape or figure\n"), 1;
+  const int left = 22, top = 80; // the figure starts at source x 25 on the walking line
+  Picture base = picture_make("icon", 16, 16, 0);
+  for (int y = 0; y < 16; y++)
+    for (int x = 0; x < 16; x++) base.set(x, y, land->at(left + x, top + y));
+  for (int y = 0; y < figure->height; y++)
+    for (int x = 0; x < figure->width; x++)
+      if (figure->at(x, y) != KEY)
+        base.set(25 - left + x, 95 - figure->height - top + y, figure->at(x, y));
+  std::error_code ec;
+  fs::create_directories(out, ec);
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    Picture icon = picture_make("icon", size, size, 0);
+    for (int y = 0; y < size; y++)
+      for (int x = 0; x < size; x++) icon.set(x, y, base.at(x * 16 / size, y * 16 / size));
+    std::vector<uint8_t> bytes = png_encode(icon);
+    fs::path path = out / ("icon" + std::to_string(size) + ".png");
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+    if (bytes.empty() || !file.good())
+      return fprintf(stderr, "artgen: cannot write %s\n", path.c_str()), 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (argc == 4 && mode == "build") return build(argv[2], argv[3]);
+  if (argc == 4 && mode == "icons") return icons(argv[2], argv[3]);
   if (argc == 4 && mode == "preview") {
     std::string error;
     std::error_code ec;
@@ -98,6 +145,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   fprintf(stderr, "usage: artgen build <artgen folder> <see folder>\n"
-                  "       artgen preview <see folder> <out folder>\n");
+                  "       artgen preview <see folder> <out folder>\n"
+                  "       artgen icons <artgen folder> <out folder>\n");
   return 2;
 }
