@@ -73,13 +73,13 @@ inline std::string command_output(const std::string& command) {
 }
 
 // A program started in a folder with extra environment variables ("NAME=value";
-// "NAME=" removes NAME), its standard error kept in a file.
+// "NAME=" removes NAME) and arguments, its standard error kept in a file.
 struct Child {
   pid_t pid = -1;
   std::string stderr_path;
 
   bool start(const std::string& program, const std::string& folder,
-             const std::vector<std::string>& env) {
+             const std::vector<std::string>& env, const std::vector<std::string>& args = {}) {
     char name[] = "/tmp/quill-child-XXXXXX";
     int err = mkstemp(name);
     if (err < 0) return false;
@@ -96,7 +96,10 @@ struct Child {
       }
       dup2(err, 2);
       if (chdir(folder.c_str()) != 0) _exit(126);
-      execl(program.c_str(), program.c_str(), (char*)nullptr);
+      std::vector<char*> argv = {(char*)program.c_str()};
+      for (const std::string& a : args) argv.push_back((char*)a.c_str());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
     close(err);
