@@ -4,6 +4,7 @@
 #include "game/ending.h"
 #include "game/entities.h"
 #include "game/game_state.h"
+#include "game/options.h"
 #include "game/player.h"
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
@@ -17,6 +18,7 @@
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
+#include "runtime/platform/plat_core.h"
 
 #include <algorithm>
 
@@ -33,6 +35,7 @@ static void startup_runtime() {
 void game_startup() {
   game_state_reset();
   startup_runtime();
+  plat_quit_signals(1);
   game.quit_requested = 0;
   game.screen_open = 0;
   game.windowed = 1;
@@ -41,6 +44,7 @@ void game_startup() {
     if (!game.font) game.font = font_load(0, face, 14);
   game.ending = 0;
   game.flash = -1;
+  game.flash_time = (int)clock_ms() - 1000; // the first gentle flash is always shown
   game.sound_ok = 0;
   png_encoder_register();
   png_decoder_register();
@@ -68,17 +72,28 @@ void world_step() {
   scan_discoveries();
 }
 
+// Gentle flashes: a quarter of the colour over the panels, never more than
+// three a second (a flash asked for sooner is left out).
+static void gentle_flash() {
+  if ((int)((uint32_t)game.now - (uint32_t)game.flash_time) >= 334) {
+    screen_tint(game.flash, 25);
+    game.flash_time = game.now;
+  }
+  game.flash = -1;
+}
+
 // Panels are drawn opaque; everything on them keyed.
 void draw_background() {
   if (game.ending) {
     screen_clear(0);
-  } else if (game.flash == -1) {
+  } else if (game.flash == -1 || options.gentle_flash) {
     int i = trunc_int(game.camera_x / 640.0);
     int count = std::min(game.panel_count, (int)game.panels.size());
     int camera = trunc_int(game.camera_x);
     if (i >= 0 && i < count) sprite_draw(game.panels[i], 640 * i - camera - game.shake_x, 0);
     if (i + 1 >= 0 && i + 1 < count)
       sprite_draw(game.panels[i + 1], 640 * (i + 1) - camera - game.shake_x, 0);
+    if (game.flash != -1) gentle_flash();
   } else {
     screen_clear(game.flash);
     game.flash = -1;
@@ -125,6 +140,8 @@ static void draw_text_layer() {
 }
 
 void game_frame() {
+  // A logout or Ctrl+C in a terminal asks to quit, as the close box does.
+  if (plat_quit_signalled()) game.quit_requested = 1;
   if (game.windowed)
     while (int event = window_event())
       if (event == EVENT_CLOSE) game.quit_requested = 1;

@@ -88,7 +88,8 @@ struct GameState {
   int progress; // highest discovery id reached, 0-7
   int caption_on;
   std::string caption;
-  int flash; // colour for the next frame's background, -1 none
+  int flash;      // colour for the next frame's background, -1 none
+  int flash_time; // with gentle flashes: now when the last was shown
   int sound_ok;
   int space_count; // consecutive frames Space has been held
   int space_prev;

@@ -8,9 +8,11 @@ std::string options_usage() {
   return "Usage: quillmoor [OPTION]...\n"
          "A small side-scrolling exploration game.\n"
          "\n"
-         "  --scale N        window of N times 640x480 (1 to 8), or 'auto' for the\n"
-         "                   largest that fits the desktop\n"
-         "  --gentle-flash   softer, rarer flashes when Space is pressed\n"
+         "  --scale N        a window N times 640x480 (1 to 8, at most what the\n"
+         "                   desktop holds), each pixel an N by N block; 'auto'\n"
+         "                   for the largest that fits the desktop\n"
+         "  --gentle-flash   Space tints the landscape a quarter instead of covering\n"
+         "                   it with a flat colour, at most three times a second\n"
          "  --help           show this help and exit\n"
          "  --version        show the version and exit\n";
 }

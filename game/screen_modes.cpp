@@ -2,6 +2,7 @@
 
 #include "game/game_sounds.h"
 #include "game/game_state.h"
+#include "game/options.h"
 #include "game/sprite_assets.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/dates.h"
@@ -33,9 +34,12 @@ int open_game_screen(int windowed) {
   close_game_screen();
   int result = 0;
   if (windowed == 1) {
-    // A window that opened stays open when the screen inside it fails.
+    // A window that opened stays open when the screen inside it fails. A bigger
+    // window shows the same screen, each pixel a square block of pixels.
+    int scale = 1;
     if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
-        screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 0, 0, 0)) {
+        (options.scale == 1 || (scale = window_scale(0, screen_w, screen_h, options.scale))) &&
+        screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, scale > 1, 0, 0)) {
       game.windowed = 1;
       result = 1;
     }
@@ -89,6 +93,7 @@ void shutdown_runtime() {
   font_shutdown();
   image_shutdown();
   image_alpha_unload();
+  plat_quit_signals(0);
 }
 
 void fatal_error(const std::string& message) {

@@ -24,11 +24,9 @@ static void check_stamp(const std::string& installed, const std::string& user) {
   plat_list_folder((user + "/see").c_str(), &names);
   for (const std::string& n : names)
     if (n.ends_with("_x4.png")) plat_remove_file((user + "/see/" + n).c_str());
-  // A stamp cut short only drops the copies once more at the next start.
-  if (FILE* f = plat_fopen((user + "/version").c_str(), "wb")) {
-    fwrite(theirs.data(), 1, theirs.size(), f);
-    fclose(f);
-  }
+  PlatWriteFile stamp;
+  if (plat_write_begin(&stamp, (user + "/version").c_str()))
+    plat_write_end(&stamp, fwrite(theirs.data(), 1, theirs.size(), stamp.file) == theirs.size());
 }
 
 // Links every installed picture and sound into the player's folder, so an

@@ -258,6 +258,12 @@ void screen_clear(int colour) {
   gfx_clear(scr.device, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF));
 }
 
+void screen_tint(int colour, int percent) {
+  if (!scr.device || !scr.back_buffer) return;
+  uint32_t c = (uint32_t)colour;
+  surface_tint(scr.back_buffer, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF), percent);
+}
+
 int scene_begin() {
   if (!scr.in_scene && scr.device && gfx_begin_scene(scr.device) == GFX_OK) scr.in_scene = 1;
   return scr.in_scene;

@@ -28,6 +28,9 @@ int screen_open_windowed(PlatWindow* window, int x, int y, int width, int height
 void screen_close();
 // Fills the back buffer with a colour 0x00BBGGRR; nothing happens without a device.
 void screen_clear(int colour);
+// Blends a colour 0x00BBGGRR over the whole back buffer, percent (0-100) of it
+// to the rest; nothing happens without a device.
+void screen_tint(int colour, int percent);
 // Shows the back buffer (a full screen first handles the pending window events);
 // 1 when the frame was handled, shown or skipped while inactive; 0 when the
 // device is lost or unusable, or no screen is open.

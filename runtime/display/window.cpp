@@ -4,6 +4,7 @@
 #include "runtime/display/screen.h"
 #include "runtime/platform/plat_core.h"
 
+#include <algorithm>
 #include <deque>
 
 struct WindowRecord {
@@ -112,6 +113,29 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
   r->handle = handle;
   r->sized = (style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) != 0;
   return n == -1 ? (intptr_t)number : (intptr_t)handle;
+}
+
+int window_scale(int n, int width, int height, int scale) {
+  WindowRecord* r = window_lookup(n);
+  PlatDesktop desk;
+  if (!r || width < 1 || height < 1) return 0;
+  if (!plat_display_desktop(&desk)) return 1;
+  // Where the client area may go: a scale asked for is held to the desktop, as
+  // window_open holds a window; the automatic one keeps clear of panels and
+  // leaves room for the frame.
+  PlatRect room = {0, 0, desk.width, desk.height};
+  if (scale == 0) {
+    PlatBorders b = plat_window_borders(r->handle);
+    room = {desk.usable.x + b.left, desk.usable.y + b.top, desk.usable.width - b.left - b.right,
+            desk.usable.height - b.top - b.bottom};
+  }
+  int fits = std::min(room.width / width, room.height / height);
+  if (scale == 0 || scale > fits) scale = fits;
+  if (scale < 1) scale = 1;
+  int w = width * scale, h = height * scale;
+  plat_window_place(r->handle, room.x + std::max(0, (room.width - w) / 2),
+                    room.y + std::max(0, (room.height - h) / 2), w, h);
+  return scale;
 }
 
 PlatWindow* window_handle(int n) {

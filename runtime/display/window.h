@@ -47,6 +47,11 @@ void gui_end();
 // returns the number for -1, the window's system handle for n >= 0, 0 on failure.
 intptr_t window_open(int n, int x, int y, int width, int height, const char* title, int flags,
                      PlatWindow* parent = nullptr);
+// Makes window n's client area scale times width x height, centred: scale 0
+// takes the largest multiple whose window, frame and all, fits the usable
+// desktop; a scale whose client area would not fit the desktop becomes the
+// largest that does. Returns the scale used (1 at least), 0 when there is no window n.
+int window_scale(int n, int width, int height, int scale);
 // The system handle of window n, or null.
 PlatWindow* window_handle(int n);
 // Destroys window n; nothing happens when there is none.

@@ -1,6 +1,7 @@
 // The platform services the runtime's core needs: a clock, sleep, process exit,
-// local time, files and the keyboard. Each backend (null/, sdl2/) implements
-// the clock, exit, keyboard and message box; posix/ holds what they share.
+// local time, files, the requests to end from outside, and the keyboard. Each
+// backend (null/, sdl2/) implements the clock, exit, keyboard and message box;
+// posix/ holds what they share.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,13 @@ void plat_sleep_ms(uint32_t ms);
 uint32_t plat_thread_id();
 // Ends the process with the given code.
 [[noreturn]] void plat_exit(int code);
+
+// catch 1: from now on SIGTERM and SIGINT (a desktop logging out, Ctrl+C) only
+// note that the program was asked to end, once: a second one ends it at once.
+// catch 0: gives both back to what they did before. Returns 0 on failure.
+int plat_quit_signals(int catch_them);
+// 1 when one of those signals came since they were caught.
+int plat_quit_signalled();
 
 struct PlatLocalTime {
   int year, month, day, hour, minute, second;
@@ -60,7 +68,8 @@ struct PlatWindow;
 
 // Opens the keyboard device; 0 when there is none.
 int plat_keyboard_open();
-// Fills 256 bytes, one per scancode, bit 7 set for a key that is down; 0 when
+// Fills 256 bytes, one per scancode, bit 7 set for a key that is down or that
+// a connected game pad stands for (runtime/platform/plat_pad.h); 0 when
 // no snapshot can be had: owner (the window that owns the screen) lacks the
 // keyboard focus, or, with no owner, none of our windows has it.
 int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner);

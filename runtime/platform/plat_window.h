@@ -17,6 +17,7 @@ struct PlatDesktop {
   int width, height;
   int format;       // a SurfaceFormat: the desktop's pixel layout
   int refresh_rate; // Hz, 0 when unknown
+  PlatRect usable;  // where windows go: the desktop but for its panels and docks
 };
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.
@@ -52,6 +53,12 @@ void plat_window_set_title(PlatWindow* w, const char* title);
 void plat_window_place(PlatWindow* w, int x, int y, int width, int height);
 // The client area: position on the desktop (in the parent for a child area) and size.
 PlatRect plat_window_rect(PlatWindow* w);
+struct PlatBorders {
+  int top, left, bottom, right;
+};
+// The frame (title bar and edges) the window system draws around a shown
+// window's client area, in pixels; 0 where there is none or it is not known.
+PlatBorders plat_window_borders(PlatWindow* w);
 // Shows a window covering the whole desktop without changing the display mode
 // (full 1) or hides it (full 0).
 void plat_window_show_full(PlatWindow* w, int full);

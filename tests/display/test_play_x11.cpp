@@ -1,12 +1,14 @@
 // The game played as a player would, on a private X server: a fresh working
 // folder, the scaled copies made at the first start, a Tab screenshot checked
 // against the X server's own picture of the window, Ctrl+F there and back,
-// Escape, and a second start that uses the copies as they are. Then the game
-// installed into a fresh prefix and started from anywhere.
+// Escape, and a second start that uses the copies as they are and ends on
+// SIGTERM; a window twice the size, ended by SIGINT. Then the game installed
+// into a fresh prefix and started from anywhere.
 #include "tests/display/sdl2_runtime.h"
 #include "tests/display/x_game.h"
 #include "tests/support/test_files.h"
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -69,10 +71,30 @@ struct PlayedGame : ::testing::Test {
         fs::copy_file(e.path(), folder / ("see/" + n));
     }
   }
-  void start(Child* game) {
+  void start(Child* game, const std::vector<std::string>& args = {}) {
     ASSERT_TRUE(game->start(game_program, folder.path,
                             {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                             "ASAN_OPTIONS=detect_leaks=0"}));
+                             "ASAN_OPTIONS=detect_leaks=0"},
+                            args));
+  }
+  // Ends a playing game with a signal: out through the ordinary way, whose
+  // fade-out alone takes 21 steps of 50 ms, with exit code 0.
+  void end_with(Child* game, int sig) {
+    auto asked = std::chrono::steady_clock::now();
+    kill(game->pid, sig);
+    EXPECT_EQ(game->wait(60000), 0) << game->error_output();
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1050));
+  }
+  // Tab until a whole screenshot file is in see/, and its picture. (Another
+  // press in the same second would write the same still picture again.)
+  Picture screenshot(const std::string& window) {
+    std::string shot;
+    bool made = tap_until(window, "Tab", [&] {
+      shot = screenshot_in(folder / "see");
+      return !shot.empty() && fs::file_size(shot) == 921654;
+    });
+    EXPECT_TRUE(made) << "no 921,654-byte screenshot in see/";
+    return made ? read_bmp24(read_file(shot)) : Picture();
   }
 };
 
@@ -109,14 +131,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   EXPECT_EQ(made.size(), (size_t)sources);
   EXPECT_GE(sources, 45);
 
-  // Another press in the same second would write the same still picture again.
-  std::string shot;
-  ASSERT_TRUE(tap_until(window, "Tab", [&] {
-    shot = screenshot_in(folder / "see");
-    return !shot.empty() && fs::file_size(shot) == 921654;
-  })) << "no 921,654-byte screenshot in see/";
-  std::vector<uint8_t> bytes = read_file(shot);
-  Picture saved = read_bmp24(bytes);
+  Picture saved = screenshot(window);
   ASSERT_EQ(saved.width, 640);
   ASSERT_EQ(saved.height, 480);
   // The world stands still while nobody presses a key, so what the X server
@@ -153,9 +168,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   start(&again);
   window = playing_window(window_caption);
   ASSERT_FALSE(window.empty()) << again.error_output();
-  keys(window, "keydown Escape");
-  EXPECT_EQ(again.wait(60000), 0) << again.error_output();
-  command_output("xdotool keyup Escape");
+  end_with(&again, SIGTERM);
   EXPECT_EQ(copies(folder / "see"), made);
 }
 
@@ -207,4 +220,27 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
   write_file(installed + "/version", "next\n");
   play(false);
   EXPECT_EQ(png_size(user + "/see/feet_x4.png"), std::make_pair(36u, 36u));
+}
+
+TEST_F(PlayedGame, TwiceTheWindowShowsEachPixelOfTheScreenshotAsATwoByTwoBlock) {
+  setenv("DISPLAY", x.display.c_str(), 1);
+  Child game;
+  start(&game, {"--scale", "2"});
+  std::string window = playing_window(window_caption);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
+            "WINDOW=" + window + " X=0 Y=32 WIDTH=1280 HEIGHT=960 SCREEN=0 ");
+
+  Picture saved = screenshot(window);
+  ASSERT_EQ(saved.width, 640);
+  ASSERT_EQ(saved.height, 480);
+  Picture shown = window_picture(window);
+  ASSERT_EQ(shown.width, 1280);
+  ASSERT_EQ(shown.height, 960);
+  int differing = 0;
+  for (size_t row = 0; row < 960; row++)
+    for (size_t col = 0; col < 1280; col++)
+      differing += shown.pixels[row * 1280 + col] != saved.pixels[row / 2 * 640 + col / 2];
+  EXPECT_EQ(differing, 0) << "pixels of the window unlike their screenshot pixel";
+  end_with(&game, SIGINT);
 }

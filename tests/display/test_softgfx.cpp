@@ -88,6 +88,23 @@ TEST(Surfaces, CopyConvertsBetweenFormats) {
   surface_free(x555);
 }
 
+TEST(Surfaces, TintBlendsInEveryFormatAndKeepsAlpha) {
+  const struct {
+    int format;
+    uint32_t pixel, tinted; // green, then a quarter red over it
+  } cases[] = {{FMT_X8R8G8B8, 0x0000FF00, 0x0040BF00},
+               {FMT_A8R8G8B8, 0x8000FF00, 0x8040BF00},
+               {FMT_R5G6B5, 0x07E0, 0x45E0}};
+  for (const auto& c : cases) {
+    Surface* s = surface_create(3, 2, c.format);
+    int bpp = surface_bytes_per_pixel(c.format);
+    surface_store(s->pixels + s->pitch + 2 * bpp, bpp, c.pixel);
+    surface_tint(s, 0xFF0000, 25);
+    EXPECT_EQ(surface_load(s->pixels + s->pitch + 2 * bpp, bpp), c.tinted) << c.format;
+    surface_free(s);
+  }
+}
+
 TEST(Surfaces, CopyIsClippedToBothSurfaces) {
   Surface* src = surface_create(4, 4, FMT_X8R8G8B8);
   Surface* dst = surface_create(4, 4, FMT_X8R8G8B8);

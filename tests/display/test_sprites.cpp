@@ -56,7 +56,9 @@ TEST_F(Sprites, OnlyTheKeyColourIsLeftOutAtBothDepths) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.depth << " bits, key " << std::hex << c.key);
-    if (c.depth == 16) ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    if (c.depth == 16) {
+      ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    }
     int n = make_sprite(3, 1, [&](int i, int) { return c.row[i]; });
     sprite_set_key_colour(n, c.key);
     screen_clear(grey);
@@ -301,7 +303,9 @@ TEST_F(SpriteFiles, SavedRowsArePaddedAndBottomRowFirst) {
 TEST_F(SpriteFiles, AScreenshotIsA640x480BitmapOfTheScreen) {
   for (int depth : {32, 16}) {
     SCOPED_TRACE(depth);
-    if (depth == 16) ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    if (depth == 16) {
+      ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    }
     const uint8_t full = depth == 16 ? 0xF8 : 0xFF;
     screen_clear(0x0000FF);
     put(0, 479, 0x00FF00);

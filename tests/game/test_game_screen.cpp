@@ -1,5 +1,6 @@
 // The game's window, screen and drawing on the null platform.
 #include "game/game_state.h"
+#include "game/options.h"
 #include "game/screen_modes.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
@@ -54,6 +55,68 @@ TEST(GameWindow, OpensCentredWithItsCaptionAndEndsOnTheCloseBox) {
   EXPECT_EQ(null_keyboard_reads(), 42u); // the request is read at the start of the next frame
   EXPECT_EQ(null_messages(), "");
   EXPECT_EQ(null_window_count(), 0); // everything closed on the way out
+}
+
+std::string rect_text(PlatRect r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
+// --scale: the window's client area on the desktop, and the 640x480 screen in it
+// with every pixel a square block, in the window and again after Ctrl+F twice.
+TEST(GameWindow, BiggerWindowsShowTheScreenInWholeMultiplesThatFit) {
+  const struct {
+    const char* what;
+    int scale;
+    int width, height; // of the desktop
+    PlatRect usable;
+    PlatBorders borders;
+    const char* window;
+  } cases[] = {
+      {"as before", 1, 1280, 1024, {0, 0, 1280, 1024}, {30, 2, 2, 2}, "320,272 640x480"},
+      {"twice", 2, 1280, 1024, {0, 0, 1280, 1024}, {0, 0, 0, 0}, "0,32 1280x960"},
+      {"more than fits", 3, 1920, 1080, {0, 40, 1920, 1040}, {30, 0, 0, 0}, "320,60 1280x960"},
+      {"auto", 0, 1920, 1080, {0, 32, 1920, 1048}, {30, 0, 0, 0}, "320,91 1280x960"},
+      {"auto, a title bar too many",
+       0,
+       1280,
+       1024,
+       {0, 0, 1280, 994},
+       {37, 0, 0, 0},
+       "320,275 640x480"},
+      {"auto, a big desktop",
+       0,
+       3840,
+       2160,
+       {0, 0, 3840, 2160},
+       {30, 1, 1, 1},
+       "640,134 2560x1920"},
+  };
+  for (const auto& c : cases) {
+    null_reset();
+    null_display_set(c.width, c.height, FMT_X8R8G8B8, 60);
+    null_display_usable(c.usable);
+    null_window_borders(c.borders);
+    options.scale = c.scale;
+    start_game_in_test();
+    for (int round = 0; round < 2; round++) {
+      PlatWindow* w = window_handle(0);
+      ASSERT_NE(w, nullptr) << c.what;
+      PlatRect client = plat_window_rect(w), at;
+      EXPECT_EQ(rect_text(client), c.window) << c.what;
+      EXPECT_EQ(screen_width(), 640);
+      EXPECT_EQ(screen_height(), 480);
+      ASSERT_EQ(screen_flip(), 1);
+      const Surface* shown = null_window_frame(w, &at);
+      EXPECT_EQ(shown->width, 640);
+      EXPECT_EQ(rect_text(at),
+                "0,0 " + std::to_string(client.width) + "x" + std::to_string(client.height));
+      ASSERT_EQ(open_game_screen(0), 1);
+      ASSERT_EQ(open_game_screen(1), 1);
+    }
+    end_game_in_test();
+  }
+  options.scale = 1;
 }
 
 TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessage) {
@@ -155,6 +218,34 @@ TEST_F(GameScreen, PanelsUnderTheCameraAFlashInTheirPlaceAndBlackAtTheEnd) {
   game.ending = 1;
   draw_background();
   EXPECT_EQ(pixel(0, 0), 0u);
+}
+
+// --gentle-flash: the panels stay, a quarter of the flash's colour over them,
+// and of flashes asked for every other frame at most three a second are shown.
+TEST_F(GameScreen, GentleFlashesTintThePanelsAndComeAtMostThreeASecond) {
+  options.gentle_flash = 1;
+  game.panels = {plain_sprite(640, 480, 0x00FF00)};
+  game.panel_count = 1;
+  game.now = 5000;
+  game.flash = 0x0000FF; // red
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0x40BF00u);
+  EXPECT_EQ(pixel(639, 479), 0x40BF00u);
+  EXPECT_EQ(game.flash, -1);
+  draw_background();
+  EXPECT_EQ(pixel(0, 0), 0x00FF00u);
+
+  std::vector<int> shown; // ms into the mashing
+  for (int t = 0; t < 3000; t += 38) {
+    game.now = 6000 + t;
+    game.flash = 0x0000FF;
+    draw_background();
+    EXPECT_EQ(game.flash, -1);
+    if (pixel(0, 0) != 0x00FF00u) shown.push_back(t);
+  }
+  EXPECT_EQ(shown.size(), 9u);
+  for (size_t i = 3; i < shown.size(); i++) EXPECT_GT(shown[i] - shown[i - 3], 1000);
+  options.gentle_flash = 0;
 }
 
 TEST_F(GameScreen, EntitiesShakeChooseTheirFrameAndFaceThePlayer) {

@@ -73,14 +73,15 @@ inline std::string command_output(const std::string& command) {
 }
 
 // A program started in a folder with extra environment variables ("NAME=value";
-// "NAME=" removes NAME), its standard error kept in a file. Its standard output
-// goes nowhere: a test that died would otherwise leave CTest waiting on it.
+// "NAME=" removes NAME) and arguments, its standard error kept in a file. Its
+// standard output goes nowhere: a test that died would otherwise leave CTest
+// waiting on it.
 struct Child {
   pid_t pid = -1;
   std::string stderr_path;
 
   bool start(const std::string& program, const std::string& folder,
-             const std::vector<std::string>& env) {
+             const std::vector<std::string>& env, const std::vector<std::string>& args = {}) {
     char name[] = "/tmp/quill-child-XXXXXX";
     int err = mkstemp(name);
     if (err < 0) return false;
@@ -99,7 +100,10 @@ struct Child {
       int quiet = open("/dev/null", O_WRONLY);
       dup2(quiet, 1);
       if (chdir(folder.c_str()) != 0) _exit(126);
-      execl(program.c_str(), program.c_str(), (char*)nullptr);
+      std::vector<char*> argv = {(char*)program.c_str()};
+      for (const std::string& a : args) argv.push_back((char*)a.c_str());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
     close(err);

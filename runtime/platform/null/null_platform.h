@@ -52,9 +52,14 @@ const std::vector<int>& null_audio_volumes();
 const std::vector<uint8_t>& null_audio_last_played();
 
 // The display: 0 makes plat_display_open fail (no display at all). The desktop
-// is 1024x768 X8R8G8B8 at 60 Hz until changed.
+// is 1024x768 X8R8G8B8 at 60 Hz until changed, usable all over, and windows
+// have no frame.
 void null_display_present(int present);
 void null_display_set(int width, int height, int format, int refresh_rate);
+// The part of the desktop windows may use (null_display_set makes it the whole).
+void null_display_usable(PlatRect usable);
+// The frame around every top-level window.
+void null_window_borders(PlatBorders borders);
 // Back to one desktop and no windows or events (part of null_reset).
 void null_display_reset();
 // How many more top-level windows the window system makes before it refuses

@@ -24,8 +24,9 @@ namespace {
 struct NullWindowState {
   int display_present = 1;
   int display_users = 0;
-  PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60};
-  int windows_allowed = -1; // top-level windows still to be made, -1 any number
+  PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60, {0, 0, 1024, 768}};
+  PlatBorders borders = {0, 0, 0, 0}; // of every top-level window
+  int windows_allowed = -1;           // top-level windows still to be made, -1 any number
   int focused = 1;
   std::vector<PlatWindow*> windows; // top-level, in the order shown (foreground last)
   std::deque<PlatEvent> events;
@@ -59,8 +60,10 @@ static void unlist(PlatWindow* w) {
 
 void null_display_present(int present) { nw.display_present = present; }
 void null_display_set(int width, int height, int format, int refresh_rate) {
-  nw.desktop = {width, height, format, refresh_rate};
+  nw.desktop = {width, height, format, refresh_rate, {0, 0, width, height}};
 }
+void null_display_usable(PlatRect usable) { nw.desktop.usable = usable; }
+void null_window_borders(PlatBorders borders) { nw.borders = borders; }
 void null_display_reset() { nw = NullWindowState(); }
 void null_windows_allowed(int count) { nw.windows_allowed = count; }
 
@@ -143,6 +146,10 @@ void plat_window_destroy(PlatWindow* w) {
                   nw.events.end());
   surface_free(w->frame);
   delete w;
+}
+
+PlatBorders plat_window_borders(PlatWindow* w) {
+  return w->parent ? PlatBorders{0, 0, 0, 0} : nw.borders;
 }
 
 void plat_window_set_title(PlatWindow* w, const char* title) { w->title = title ? title : ""; }

@@ -1,12 +1,46 @@
 #include "runtime/platform/posix/posix_common.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+// The requests to end that arrive as signals.
+struct QuitSignalState {
+  volatile sig_atomic_t arrived; // set by the handler
+  int caught;                    // the handlers are ours
+  struct sigaction before[2];    // SIGTERM's and SIGINT's actions before ours
+};
+static QuitSignalState quit;
+static const int quit_signals[2] = {SIGTERM, SIGINT};
+
+static void note_quit(int) { quit.arrived = 1; }
+
+int plat_quit_signals(int catch_them) {
+  if (!catch_them) {
+    for (int i = 0; i < 2 && quit.caught; i++) sigaction(quit_signals[i], &quit.before[i], nullptr);
+    quit.caught = 0;
+    quit.arrived = 0;
+    return 1;
+  }
+  quit.arrived = 0;
+  struct sigaction action = {};
+  action.sa_handler = note_quit;
+  sigemptyset(&action.sa_mask);
+  // A player who asks twice, or a desktop that insists, is not kept waiting.
+  action.sa_flags = SA_RESETHAND;
+  int ok = 1;
+  for (int i = 0; i < 2; i++)
+    ok &= sigaction(quit_signals[i], &action, quit.caught ? nullptr : &quit.before[i]) == 0;
+  quit.caught = 1;
+  return ok;
+}
+
+int plat_quit_signalled() { return quit.arrived; }
 
 uint32_t posix_monotonic_ms() {
   timespec ts;

@@ -1,10 +1,14 @@
 // SDL2 backend: the keyboard snapshot in the game's scancode numbering (the PC
-// keyboard's set-1 make codes, extended keys with 128 added).
+// keyboard's set-1 make codes, extended keys with 128 added), with the keys
+// that connected game pads stand for.
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/plat_pad.h"
 #include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 struct KeyMap {
@@ -153,19 +157,94 @@ const KeyMap key_map[] = {
 };
 } // namespace
 
-int plat_keyboard_open() { return SDL_InitSubSystem(SDL_INIT_EVENTS) == 0; }
+// The pads SDL's game-controller system knows, followed as they come and go.
+struct PadState {
+  int ready;                             // the game-controller system is up
+  std::vector<SDL_GameController*> open; // every pad plugged in, as opened
+};
+static PadState pads;
 
-void plat_keyboard_close() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
+static const struct {
+  SDL_GameControllerButton button;
+  int control;
+} pad_buttons[] = {
+    {SDL_CONTROLLER_BUTTON_A, PAD_SOUTH},        {SDL_CONTROLLER_BUTTON_B, PAD_EAST},
+    {SDL_CONTROLLER_BUTTON_X, PAD_WEST},         {SDL_CONTROLLER_BUTTON_Y, PAD_NORTH},
+    {SDL_CONTROLLER_BUTTON_BACK, PAD_BACK},      {SDL_CONTROLLER_BUTTON_START, PAD_START},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, PAD_LEFT}, {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, PAD_RIGHT},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, PAD_DOWN},
+};
+
+static void pads_open() {
+  // SDL drops pad presses while no window of its own has the desktop's focus;
+  // the snapshot asks for our focus itself, and must see a button held across it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  pads.ready = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+}
+
+static void pads_close() {
+  for (SDL_GameController* c : pads.open) SDL_GameControllerClose(c);
+  pads.open.clear();
+  if (pads.ready) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  pads.ready = 0;
+}
+
+static SDL_JoystickID pad_id(SDL_GameController* c) {
+  return SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c));
+}
+
+// Closes the pads unplugged since the last read and opens those plugged in.
+static void pads_follow() {
+  std::erase_if(pads.open, [](SDL_GameController* c) {
+    if (SDL_GameControllerGetAttached(c)) return false;
+    SDL_GameControllerClose(c);
+    return true;
+  });
+  for (int i = 0; i < SDL_NumJoysticks(); i++) {
+    SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
+    bool known = std::any_of(pads.open.begin(), pads.open.end(),
+                             [id](SDL_GameController* c) { return pad_id(c) == id; });
+    if (known || !SDL_IsGameController(i)) continue;
+    if (SDL_GameController* c = SDL_GameControllerOpen(i)) pads.open.push_back(c);
+  }
+}
+
+// The controls held on all pads together.
+static int pad_controls() {
+  int controls = 0;
+  for (SDL_GameController* c : pads.open) {
+    for (const auto& b : pad_buttons)
+      if (SDL_GameControllerGetButton(c, b.button)) controls |= b.control;
+    controls |= plat_pad_stick(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX),
+                               SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY));
+  }
+  return controls;
+}
+
+int plat_keyboard_open() {
+  if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) return 0;
+  pads_open(); // no pads is no reason to refuse the keyboard
+  return 1;
+}
+
+void plat_keyboard_close() {
+  pads_close();
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
 
 int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
-  SDL_PumpEvents();
+  SDL_PumpEvents(); // also brings the pads' state and their plugging in and out
   // Like a foreground-only input device: no snapshot while the window that owns
   // the screen lacks the focus (before there is one: while all of ours lack it).
-  if (owner ? !plat_window_has_focus(owner) : !SDL_GetKeyboardFocus()) return 0;
+  if (owner ? !plat_window_has_focus(owner) : !plat_window_focused()) return 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   std::memset(snapshot, 0, 256);
   for (const KeyMap& k : key_map)
     if ((int)k.sdl < count && state[k.sdl]) snapshot[k.code] = 0x80;
+  if (pads.ready) {
+    pads_follow();
+    plat_pad_keys(pad_controls(), snapshot);
+  }
   return 1;
 }

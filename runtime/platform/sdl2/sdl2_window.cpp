@@ -18,6 +18,23 @@ struct PlatWindow {
   int texture_width, texture_height;
 };
 
+struct SdlWindowState {
+  PlatWindow* shown; // without a window system: the window last shown, which has the focus
+};
+static SdlWindowState sw;
+
+// SDL's drivers for tests and servers draw nowhere and give nobody the focus;
+// nothing else can take it from our window there, so the one shown has it.
+static int headless_driver() {
+  const char* d = SDL_GetCurrentVideoDriver();
+  return d && (!strcmp(d, "dummy") || !strcmp(d, "offscreen"));
+}
+
+static SDL_Window* focus_window() {
+  if (!headless_driver()) return SDL_GetKeyboardFocus();
+  return sw.shown ? sw.shown->sdl : nullptr;
+}
+
 static PlatWindow* from_sdl(SDL_Window* sdl) {
   return sdl ? (PlatWindow*)SDL_GetWindowData(sdl, "plat") : nullptr;
 }
@@ -73,6 +90,9 @@ int plat_display_desktop(PlatDesktop* out) {
   out->height = mode.h;
   out->format = surface_format_of(mode.format);
   out->refresh_rate = mode.refresh_rate;
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, mode.w, mode.h};
+  out->usable = {usable.x, usable.y, usable.w, usable.h};
   return 1;
 }
 
@@ -100,6 +120,7 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
   }
   w->sdl = sdl;
   SDL_SetWindowData(sdl, "plat", w);
+  if (!(flags & PLAT_WINDOW_HIDDEN)) sw.shown = w;
   return w;
 }
 
@@ -113,6 +134,7 @@ PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int h
 
 void plat_window_destroy(PlatWindow* w) {
   if (!w) return;
+  if (sw.shown == w) sw.shown = nullptr;
   if (w->texture) SDL_DestroyTexture(w->texture);
   if (w->renderer) SDL_DestroyRenderer(w->renderer);
   if (w->sdl) {
@@ -120,6 +142,16 @@ void plat_window_destroy(PlatWindow* w) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
   delete w;
+}
+
+// Made once per window. Making one may make the window again (for OpenGL) where
+// it was first put, so it must come before a shown window moves.
+static int ensure_renderer(PlatWindow* top) {
+  if (top->renderer) return 1;
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  top->renderer = SDL_CreateRenderer(top->sdl, -1, 0);
+  if (!top->renderer) top->renderer = SDL_CreateRenderer(top->sdl, -1, SDL_RENDERER_SOFTWARE);
+  return top->renderer != nullptr;
 }
 
 void plat_window_set_title(PlatWindow* w, const char* title) {
@@ -131,6 +163,7 @@ void plat_window_place(PlatWindow* w, int x, int y, int width, int height) {
     w->rect = {x, y, width, height};
     return;
   }
+  if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) ensure_renderer(w);
   SDL_SetWindowPosition(w->sdl, x, y);
   SDL_SetWindowSize(w->sdl, width, height);
 }
@@ -150,18 +183,27 @@ void plat_window_show_full(PlatWindow* w, int full) {
     // The desktop's own mode: nothing to restore, nothing to go wrong on the way back.
     SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_RaiseWindow(w->sdl);
+    sw.shown = w;
   } else {
     SDL_SetWindowFullscreen(w->sdl, 0);
     SDL_HideWindow(w->sdl);
+    if (sw.shown == w) sw.shown = nullptr;
   }
+}
+
+PlatBorders plat_window_borders(PlatWindow* w) {
+  PlatBorders b = {0, 0, 0, 0};
+  if (w->sdl && SDL_GetWindowBordersSize(w->sdl, &b.top, &b.left, &b.bottom, &b.right) != 0)
+    b = {0, 0, 0, 0};
+  return b;
 }
 
 int plat_window_has_focus(PlatWindow* w) {
   w = top_of(w);
-  return w && w->sdl && SDL_GetKeyboardFocus() == w->sdl;
+  return w && w->sdl && focus_window() == w->sdl;
 }
 
-PlatWindow* plat_window_focused() { return from_sdl(SDL_GetKeyboardFocus()); }
+PlatWindow* plat_window_focused() { return from_sdl(focus_window()); }
 
 void plat_window_set_tag(PlatWindow* w, intptr_t tag) { w->tag = tag; }
 intptr_t plat_window_tag(PlatWindow* w) { return w->tag; }
@@ -207,12 +249,7 @@ void plat_cursor_show(int show) {
 }
 
 static int ensure_texture(PlatWindow* top, int width, int height) {
-  if (!top->renderer) {
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    top->renderer = SDL_CreateRenderer(top->sdl, -1, 0);
-    if (!top->renderer) top->renderer = SDL_CreateRenderer(top->sdl, -1, SDL_RENDERER_SOFTWARE);
-    if (!top->renderer) return 0;
-  }
+  if (!ensure_renderer(top)) return 0;
   if (top->texture && top->texture_width == width && top->texture_height == height) return 1;
   if (top->texture) SDL_DestroyTexture(top->texture);
   top->texture = SDL_CreateTexture(top->renderer, SDL_PIXELFORMAT_RGB888,

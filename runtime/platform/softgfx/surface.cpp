@@ -144,3 +144,21 @@ int surface_copy(Surface* dst, int dx, int dy, const Surface* src, int sx, int s
   }
   return 1;
 }
+
+void surface_tint(Surface* s, uint32_t rgb, int percent) {
+  int bpp = surface_bytes_per_pixel(s->format);
+  if (!bpp || percent <= 0) return;
+  if (percent > 100) percent = 100;
+  for (int row = 0; row < s->height; row++) {
+    uint8_t* p = s->pixels + (size_t)row * s->pitch;
+    for (int i = 0; i < s->width; i++, p += bpp) {
+      uint32_t argb = surface_to_argb(surface_load(p, bpp), s->format);
+      uint32_t out = argb & 0xFF000000u;
+      for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t was = argb >> shift & 0xFF, over = rgb >> shift & 0xFF;
+        out |= (was * (100 - percent) + over * percent + 50) / 100 << shift;
+      }
+      surface_store(p, bpp, surface_from_argb(out, s->format));
+    }
+  }
+}

@@ -74,6 +74,9 @@ uint32_t surface_from_argb(uint32_t argb, int format);
 // Fills the rectangle x, y, width, height (clipped to the surface) with a
 // colour given as 0x00RRGGBB.
 void surface_fill(Surface* s, int x, int y, int width, int height, uint32_t rgb);
+// Blends a colour given as 0x00RRGGBB over every pixel, percent (0-100) of it
+// to the rest, rounded to nearest; alpha is kept.
+void surface_tint(Surface* s, uint32_t rgb, int percent);
 // Copies width x height pixels from src at sx, sy to dst at dx, dy, converting
 // between formats, clipped to both surfaces (a bit copy between two device
 // contexts); 0 when a format is unknown.
