@@ -52,15 +52,13 @@ static int driver_named(const char* driver) {
 }
 
 static int init_video() {
-  // Ctrl+C in a terminal should end the game as it ends any program.
+  // SIGINT and SIGTERM are the platform's own to handle (plat_quit_signals).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
   // With no display SDL falls back to drivers that show nothing and read no
   // keys; they serve tests that ask for them, never a player.
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) &&
-      !driver_named(driver)) {
+  if (headless_driver() && !driver_named(SDL_GetCurrentVideoDriver())) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
   }
