@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages a build needs, quietly when they are all there.
-# Usage: tools/setup.sh game|test
+# Usage: tools/setup.sh game|test|windows|web
 set -eu
 
 game_packages="g++ cmake make pkg-config libsdl2-dev libpng-dev zlib1g-dev
@@ -8,11 +8,17 @@ game_packages="g++ cmake make pkg-config libsdl2-dev libpng-dev zlib1g-dev
 test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-dev
   libstb-dev clang libclang-rt-14-dev xvfb xdotool x11-apps tzdata debootstrap git
   dpkg-dev file lintian desktop-file-utils appstream"
+# The cross builds: their compilers, what fetches and unpacks Debian's source
+# packages (tools/deps.sh), and what tests the result.
+windows_packages="$game_packages dpkg-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev"
+web_packages="$game_packages dpkg-dev emscripten"
 
 case "${1:-game}" in
   game) wanted=$game_packages ;;
   test) wanted=$test_packages ;;
-  *) echo "usage: $0 game|test" >&2; exit 2 ;;
+  windows) wanted=$windows_packages ;;
+  web) wanted=$web_packages ;;
+  *) echo "usage: $0 game|test|windows|web" >&2; exit 2 ;;
 esac
 
 missing=""
