@@ -37,7 +37,7 @@ TEST_F(RealWindow, TheGameWindowHasItsCaptionAndSizeAndEndsOnEscape) {
   Child game;
   start_game(&game);
   // Keys count only once the frames run, which the first drawn frame shows.
-  std::string id = xgame::playing_window(game_caption);
+  std::string id = xgame::playing_window(game_caption, &game);
   ASSERT_FALSE(id.empty()) << game.error_output();
   // Centred on the 1280x1024 screen (no window manager adds a frame here).
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + id + " | tr '\\n' ' '"),
@@ -53,7 +53,7 @@ TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
   start_game(&game);
   // SDL may make the window afresh while it sets up drawing; by the first
   // drawn frame it is the one that stays.
-  std::string id = xgame::playing_window(game_caption);
+  std::string id = xgame::playing_window(game_caption, &game);
   ASSERT_FALSE(id.empty()) << game.error_output();
   ASSERT_TRUE(request_close(x.display, std::stoul(id)));
   EXPECT_EQ(game.wait(60000), 0) << game.error_output();

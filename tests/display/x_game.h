@@ -81,19 +81,21 @@ inline std::string window_named(const std::string& title) {
 }
 
 // The shown window with this exact title once a picture is drawn in it, or ""
-// after 60 s. Every screen opens black and loads the art before the frames
-// run, and keys pressed meanwhile would come and go unseen. Asked afresh each
-// time, as a window may be made again while it becomes a full screen.
-inline std::string playing_window(const std::string& title) {
+// after 60 s, or as soon as the game (when given) has ended. Every screen opens
+// black and loads the art before the frames run, and keys pressed meanwhile
+// would come and go unseen. Asked afresh each time, as a window may be made
+// again while it becomes a full screen.
+inline std::string playing_window(const std::string& title, const Child* game = nullptr) {
   std::string window;
   bool drawn = wait_until([&] {
+    if (game && !game->running()) return true;
     window = window_named(title);
     if (window.empty()) return false;
     // As a player clicks into it: the game draws only while its window has the focus.
     command_output("xdotool windowfocus --sync " + window + " 2>/dev/null");
     return !window_picture(window).all_black();
   });
-  return drawn ? window : "";
+  return drawn && (!game || game->running()) ? window : "";
 }
 
 // Sends xdotool key commands to the window, given the focus first.

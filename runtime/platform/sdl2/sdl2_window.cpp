@@ -1,25 +1,33 @@
 // SDL2 backend: the desktop, windows, events and presentation. A child area is
-// a rectangle of its parent's client area; frames reach the screen through one
-// streaming texture per window, scaled nearest-pixel, without waiting for the
+// a rectangle of its parent's client area. Frames are scaled on the CPU into the
+// window's own surface (shared memory with the X server), or, where a window
+// has no surface of its own (Wayland) or QUILL_PRESENT=renderer asks for it,
+// through an SDL renderer and a streaming texture. Neither waits for the
 // vertical blank (the game paces itself).
 #include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
+
+enum { PATH_UNKNOWN, PATH_SURFACE, PATH_RENDERER };
 
 struct PlatWindow {
   SDL_Window* sdl;    // null for a child area
   PlatWindow* parent; // child areas: the window they sit in
   PlatRect rect;      // child areas: the rectangle in the parent's client area
   intptr_t tag;
-  SDL_Renderer* renderer; // made at the first present
-  SDL_Texture* texture;   // streaming, the size of the frames presented
+  int path;               // PATH_*: how frames reach this window, chosen at the first present
+  SDL_Renderer* renderer; // the renderer path only
+  SDL_Texture* texture;   // streaming: the frame, or the frame already scaled to size
   int texture_width, texture_height;
+  Surface* frame32; // a frame of a 16-bit back buffer, widened for scaling
 };
 
 struct SdlWindowState {
-  PlatWindow* shown; // without a window system: the window last shown, which has the focus
+  PlatWindow* shown;  // without a window system: the window last shown, which has the focus
+  int renderer_first; // QUILL_PRESENT=renderer: every window presents through a renderer
 };
 static SdlWindowState sw;
 
@@ -55,6 +63,11 @@ static int init_video() {
   // SIGINT and SIGTERM are the platform's own to handle (plat_quit_signals).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The game draws every pixel itself: an OpenGL context behind the window's
+  // surface would only cost start-up time, memory and CPU (see the README).
+  const char* path = getenv("QUILL_PRESENT");
+  sw.renderer_first = path && !strcmp(path, "renderer");
+  if (!sw.renderer_first) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
   // With no display SDL falls back to drivers that show nothing and read no
   // keys; they serve tests that ask for them, never a player.
@@ -135,6 +148,7 @@ void plat_window_destroy(PlatWindow* w) {
   if (sw.shown == w) sw.shown = nullptr;
   if (w->texture) SDL_DestroyTexture(w->texture);
   if (w->renderer) SDL_DestroyRenderer(w->renderer);
+  surface_free(w->frame32);
   if (w->sdl) {
     SDL_DestroyWindow(w->sdl);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -152,6 +166,13 @@ static int ensure_renderer(PlatWindow* top) {
   return top->renderer != nullptr;
 }
 
+// The window's own surface where it has one, else a renderer; 0 with neither.
+static int choose_path(PlatWindow* top) {
+  if (top->path == PATH_UNKNOWN)
+    top->path = !sw.renderer_first && SDL_GetWindowSurface(top->sdl) ? PATH_SURFACE : PATH_RENDERER;
+  return top->path == PATH_SURFACE || ensure_renderer(top);
+}
+
 void plat_window_set_title(PlatWindow* w, const char* title) {
   if (w->sdl) SDL_SetWindowTitle(w->sdl, title ? title : "");
 }
@@ -161,7 +182,7 @@ void plat_window_place(PlatWindow* w, int x, int y, int width, int height) {
     w->rect = {x, y, width, height};
     return;
   }
-  if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) ensure_renderer(w);
+  if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) choose_path(w);
   SDL_SetWindowPosition(w->sdl, x, y);
   SDL_SetWindowSize(w->sdl, width, height);
 }
@@ -177,6 +198,13 @@ PlatRect plat_window_rect(PlatWindow* w) {
 void plat_window_show_full(PlatWindow* w, int full) {
   if (!w->sdl) return;
   if (full) {
+    // Covering the display first: with no window manager to carry out the
+    // request below, the window would otherwise keep its size and place.
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+      SDL_SetWindowPosition(w->sdl, bounds.x, bounds.y);
+      SDL_SetWindowSize(w->sdl, bounds.w, bounds.h);
+    }
     SDL_ShowWindow(w->sdl);
     // The desktop's own mode: nothing to restore, nothing to go wrong on the way back.
     SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -247,7 +275,6 @@ void plat_cursor_show(int show) {
 }
 
 static int ensure_texture(PlatWindow* top, int width, int height) {
-  if (!ensure_renderer(top)) return 0;
   if (top->texture && top->texture_width == width && top->texture_height == height) return 1;
   if (top->texture) SDL_DestroyTexture(top->texture);
   top->texture = SDL_CreateTexture(top->renderer, SDL_PIXELFORMAT_RGB888,
@@ -259,40 +286,111 @@ static int ensure_texture(PlatWindow* top, int width, int height) {
   return 1;
 }
 
+// Where the frame goes in an output of out_w x out_h pixels: dst is in window
+// units, which a HiDPI output has more pixels of.
+static PlatRect target_rect(PlatWindow* w, const PlatRect* src, const PlatRect* dst, int out_w,
+                            int out_h) {
+  if (!dst) return plat_fit_frame(src->width, src->height, out_w, out_h);
+  int win_w, win_h;
+  SDL_GetWindowSize(top_of(w)->sdl, &win_w, &win_h);
+  PlatRect at = *dst;
+  if (w->parent) {
+    at.x += w->rect.x;
+    at.y += w->rect.y;
+  }
+  double sx = win_w > 0 ? (double)out_w / win_w : 1.0, sy = win_h > 0 ? (double)out_h / win_h : 1.0;
+  return {(int)(at.x * sx), (int)(at.y * sy), (int)(at.width * sx), (int)(at.height * sy)};
+}
+
+// Frames of a 16-bit back buffer are widened to 32 bits before scaling.
+static const Surface* frame_of(PlatWindow* top, const Surface* frame, PlatRect* src) {
+  if (surface_bytes_per_pixel(frame->format) == 4) return frame;
+  Surface*& wide = top->frame32;
+  if (!wide || wide->width != src->width || wide->height != src->height) {
+    surface_free(wide);
+    wide = surface_create(src->width, src->height, FMT_X8R8G8B8);
+    if (!wide) return nullptr;
+  }
+  surface_copy(wide, 0, 0, frame, src->x, src->y, src->width, src->height);
+  *src = {0, 0, src->width, src->height};
+  return wide;
+}
+
+// Black around the picture at `to` in a 32-bit surface.
+static void clear_around(Surface* s, PlatRect to) {
+  int right = to.x + to.width, bottom = to.y + to.height;
+  surface_fill(s, 0, 0, s->width, to.y, 0);
+  surface_fill(s, 0, bottom, s->width, s->height - bottom, 0);
+  surface_fill(s, 0, to.y, to.x, to.height, 0);
+  surface_fill(s, right, to.y, s->width - right, to.height, 0);
+}
+
+static int present_surface(PlatWindow* top, PlatWindow* w, const Surface* frame,
+                           const PlatRect* src, const PlatRect* dst) {
+  SDL_Surface* shown = SDL_GetWindowSurface(top->sdl);
+  if (!shown) return 0;
+  PlatRect to = target_rect(w, src, dst, shown->w, shown->h);
+  Uint32 f = shown->format->format;
+  if (f == SDL_PIXELFORMAT_RGB888 || f == SDL_PIXELFORMAT_ARGB8888) {
+    if (SDL_LockSurface(shown) != 0) return 0;
+    Surface out = {(uint8_t*)shown->pixels, shown->w, shown->h, shown->pitch, FMT_X8R8G8B8, 0, 0};
+    clear_around(&out, to);
+    int drawn = plat_scale_frame(&out, &to, frame, src);
+    SDL_UnlockSurface(shown);
+    return drawn && SDL_UpdateWindowSurface(top->sdl) == 0;
+  }
+  // Any other desktop layout: scaled first, then converted by SDL.
+  Surface* scaled = surface_create(to.width, to.height, FMT_X8R8G8B8);
+  PlatRect whole = {0, 0, to.width, to.height};
+  SDL_Surface* wrap =
+      scaled ? SDL_CreateRGBSurfaceWithFormatFrom(scaled->pixels, to.width, to.height, 32,
+                                                  scaled->pitch, SDL_PIXELFORMAT_RGB888)
+             : nullptr;
+  SDL_Rect at = {to.x, to.y, to.width, to.height};
+  int ok = wrap && plat_scale_frame(scaled, &whole, frame, src) &&
+           SDL_FillRect(shown, nullptr, SDL_MapRGB(shown->format, 0, 0, 0)) == 0 &&
+           SDL_BlitSurface(wrap, nullptr, shown, &at) == 0 &&
+           SDL_UpdateWindowSurface(top->sdl) == 0;
+  SDL_FreeSurface(wrap);
+  surface_free(scaled);
+  return ok;
+}
+
+static int present_renderer(PlatWindow* top, PlatWindow* w, const Surface* frame,
+                            const PlatRect* src, const PlatRect* dst) {
+  int out_w, out_h;
+  SDL_GetRendererOutputSize(top->renderer, &out_w, &out_h);
+  PlatRect to = target_rect(w, src, dst, out_w, out_h);
+  if (to.width < 1 || to.height < 1) return 0;
+  // Whole multiples are left to the renderer's nearest-pixel stretch; any other
+  // size is scaled here, to the same pixels the window surface would show.
+  int whole = to.width % src->width == 0 && to.height % src->height == 0;
+  PlatRect size =
+      whole ? PlatRect{0, 0, src->width, src->height} : PlatRect{0, 0, to.width, to.height};
+  if (!ensure_texture(top, size.width, size.height)) return 0;
+  void* pixels;
+  int pitch;
+  if (SDL_LockTexture(top->texture, nullptr, &pixels, &pitch) != 0) return 0;
+  Surface target = {(uint8_t*)pixels, size.width, size.height, pitch, FMT_X8R8G8B8, 0, 0};
+  plat_scale_frame(&target, &size, frame, src);
+  SDL_UnlockTexture(top->texture);
+
+  SDL_Rect at = {to.x, to.y, to.width, to.height};
+  SDL_SetRenderDrawColor(top->renderer, 0, 0, 0, 255);
+  SDL_RenderClear(top->renderer);
+  SDL_RenderCopy(top->renderer, top->texture, nullptr, &at);
+  SDL_RenderPresent(top->renderer);
+  return 1;
+}
+
 int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src,
                         const PlatRect* dst) {
   PlatWindow* top = top_of(w);
   if (!top || !top->sdl || !frame || src->width < 1 || src->height < 1) return 0;
-  if (!ensure_texture(top, src->width, src->height)) return 0;
-
-  void* pixels;
-  int pitch;
-  if (SDL_LockTexture(top->texture, nullptr, &pixels, &pitch) != 0) return 0;
-  Surface target = {(uint8_t*)pixels, src->width, src->height, pitch, FMT_X8R8G8B8, 0, 0};
-  surface_copy(&target, 0, 0, frame, src->x, src->y, src->width, src->height);
-  SDL_UnlockTexture(top->texture);
-
-  // Rectangles are in window units; the renderer may have more pixels (HiDPI).
-  int out_w, out_h, win_w, win_h;
-  SDL_GetRendererOutputSize(top->renderer, &out_w, &out_h);
-  SDL_GetWindowSize(top->sdl, &win_w, &win_h);
-  SDL_Rect to;
-  if (dst) {
-    PlatRect at = *dst;
-    if (w->parent) {
-      at.x += w->rect.x;
-      at.y += w->rect.y;
-    }
-    double sx = win_w > 0 ? (double)out_w / win_w : 1.0,
-           sy = win_h > 0 ? (double)out_h / win_h : 1.0;
-    to = {(int)(at.x * sx), (int)(at.y * sy), (int)(at.width * sx), (int)(at.height * sy)};
-  } else {
-    PlatRect fit = plat_fit_frame(src->width, src->height, out_w, out_h);
-    to = {fit.x, fit.y, fit.width, fit.height};
-  }
-  SDL_SetRenderDrawColor(top->renderer, 0, 0, 0, 255);
-  SDL_RenderClear(top->renderer);
-  SDL_RenderCopy(top->renderer, top->texture, nullptr, &to);
-  SDL_RenderPresent(top->renderer);
-  return 1;
+  if (!choose_path(top)) return 0;
+  PlatRect from = *src;
+  frame = frame_of(top, frame, &from);
+  if (!frame) return 0;
+  return top->path == PATH_SURFACE ? present_surface(top, w, frame, &from, dst)
+                                   : present_renderer(top, w, frame, &from, dst);
 }
