@@ -4,6 +4,7 @@
 #include "game/game_state.h"
 #include "game/options.h"
 #include "game/sprite_assets.h"
+#include "game/window_icon.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/dates.h"
 #include "runtime/core/strings.h"
@@ -44,6 +45,7 @@ int open_game_screen(int windowed) {
     // screen fills the window however the player sizes it.
     int scale = options.scale;
     if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
+        window_set_icon(0, window_icon, window_icon_side, window_icon_side) &&
         (options.scale == 1 || (scale = window_scale(0, screen_w, screen_h, options.scale))) &&
         screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 1, 0, 0)) {
       game.windowed = 1;

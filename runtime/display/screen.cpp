@@ -81,6 +81,8 @@ int display_init() {
   return 1;
 }
 
+int display_lacks_keyboard() { return plat_display_lacks_keyboard(); }
+
 void display_shutdown() {
   if (scr.display_ready) {
     screen_close();

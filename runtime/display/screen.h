@@ -12,6 +12,9 @@ enum ScreenPixelFormat { PIXEL_X1R5G5B5 = 2, PIXEL_R5G6B5 = 4, PIXEL_X8R8G8B8 = 
 // Creates the sprite table, the hidden base window and the device's system
 // object; 0 when any of them fails, there is no display mode, or it already ran.
 int display_init();
+// 1 when display_init failed because the display offers no keyboard, so that
+// nothing could be played on it.
+int display_lacks_keyboard();
 // Closes the screen and releases the system object, the sprite table and the
 // base window; the module is then as at start.
 void display_shutdown();

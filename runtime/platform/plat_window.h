@@ -22,6 +22,9 @@ struct PlatDesktop {
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.
 int plat_display_open();
+// 1 when the last plat_display_open (or window) failed because the display
+// offers no keyboard: a Wayland compositor without a seat.
+int plat_display_lacks_keyboard();
 // Gives one plat_display_open back.
 void plat_display_close();
 // The desktop's current mode; 0 when there is no display.
@@ -47,6 +50,9 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
 PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height);
 // Destroys a window or child area (a window's child areas must go first).
 void plat_window_destroy(PlatWindow* w);
+// Gives a window the icon the desktop shows for it: width x height pixels,
+// 0xAARRGGBB, top row first.
+void plat_window_set_icon(PlatWindow* w, const uint32_t* argb, int width, int height);
 // Changes the title a window shows.
 void plat_window_set_title(PlatWindow* w, const char* title);
 // Moves and sizes a window's client area, or a child area within its parent.

@@ -179,6 +179,11 @@ TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessage) {
   EXPECT_EQ(run_game_to_exit(), 0);
   // The base window could not be made either, so the display already fails.
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
+  // A compositor that offers no keyboard is refused as the keyboard it lacks.
+  null_reset();
+  null_display_without_keyboard();
+  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(null_messages(), "Quillmoor - Error: Keyboard fail :(\n");
 }
 
 TEST(GameWindow, AScreenThatWillNotOpenEndsWithThe640x480Message) {

@@ -5,10 +5,13 @@
 // through an SDL renderer and a streaming texture. Neither waits for the
 // vertical blank (the game paces itself).
 #include "runtime/platform/plat_window.h"
+#include "runtime/platform/sdl2/sdl2_wayland.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 enum { PATH_UNKNOWN, PATH_SURFACE, PATH_RENDERER };
@@ -28,6 +31,8 @@ struct PlatWindow {
 struct SdlWindowState {
   PlatWindow* shown;  // without a window system: the window last shown, which has the focus
   int renderer_first; // QUILL_PRESENT=renderer: every window presents through a renderer
+  int no_keyboard;    // the display last refused was a Wayland compositor without a seat
+  SDL_Window* spare;  // Wayland: a window hidden instead of destroyed, for the next window
 };
 static SdlWindowState sw;
 
@@ -59,6 +64,44 @@ static int driver_named(const char* driver) {
   return 0;
 }
 
+// The drivers SDL tries (SDL_VIDEODRIVER, else its own order) that come before
+// Wayland, comma-separated; none when Wayland is not among them.
+static std::string drivers_before_wayland(int* has_wayland) {
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  std::string list = asked && *asked ? asked : "x11,wayland", before;
+  *has_wayland = 0;
+  for (size_t at = 0; at <= list.size();) {
+    size_t end = std::min(list.find(',', at), list.size());
+    std::string name = list.substr(at, end - at);
+    if (!strcasecmp(name.c_str(), "wayland")) {
+      *has_wayland = 1;
+      break;
+    }
+    before += (before.empty() ? "" : ",") + name;
+    at = end + 1;
+  }
+  return before;
+}
+
+// SDL's Wayland driver crashes on a compositor without a seat. Where SDL would
+// come to it, only the drivers before it are tried. 1 when one of them opened
+// the video, -1 when none did (the display is refused for want of a keyboard),
+// 0 when Wayland is not in the way.
+static int open_past_seatless_wayland() {
+  sw.no_keyboard = 0;
+  int has_wayland;
+  std::string before = drivers_before_wayland(&has_wayland);
+  if (!has_wayland || !sdl2_wayland_seatless()) return 0;
+  int opened = 0;
+  if (!before.empty()) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, before.c_str(), SDL_HINT_OVERRIDE);
+    opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  }
+  sw.no_keyboard = !opened;
+  return opened ? 1 : -1;
+}
+
 static int init_video() {
   // SIGINT and SIGTERM are the platform's own to handle (plat_quit_signals).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -68,7 +111,8 @@ static int init_video() {
   const char* path = getenv("QUILL_PRESENT");
   sw.renderer_first = path && !strcmp(path, "renderer");
   if (!sw.renderer_first) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  int opened = SDL_WasInit(SDL_INIT_VIDEO) ? 0 : open_past_seatless_wayland();
+  if (opened < 0 || (!opened && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)) return 0;
   // With no display SDL falls back to drivers that show nothing and read no
   // keys; they serve tests that ask for them, never a player.
   if (headless_driver() && !driver_named(SDL_GetCurrentVideoDriver())) {
@@ -80,6 +124,8 @@ static int init_video() {
 }
 
 int plat_display_open() { return init_video(); }
+
+int plat_display_lacks_keyboard() { return sw.no_keyboard; }
 
 void plat_display_close() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
@@ -113,6 +159,29 @@ int plat_display_mode_count() {
   return n > 0 ? n : 0;
 }
 
+// SDL 2.26 frees a Wayland window's data but keeps its decorations (libdecor),
+// which crash on the next message the compositor sends them. So on Wayland a
+// window is hidden instead, and made use of again for the next window.
+static int keeps_windows() {
+  const char* d = SDL_GetCurrentVideoDriver();
+  return d && !strcmp(d, "wayland");
+}
+
+static SDL_Window* reuse_spare(int x, int y, int width, int height, const char* title, int flags) {
+  SDL_Window* sdl = sw.spare;
+  sw.spare = nullptr;
+  SDL_SetWindowTitle(sdl, title);
+  SDL_SetWindowBordered(sdl, (flags & PLAT_WINDOW_BORDERLESS) ? SDL_FALSE : SDL_TRUE);
+  SDL_SetWindowResizable(sdl, (flags & PLAT_WINDOW_RESIZABLE) ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowPosition(sdl, x, y);
+  SDL_SetWindowSize(sdl, width, height);
+  if (flags & PLAT_WINDOW_HIDDEN) return sdl;
+  SDL_ShowWindow(sdl);
+  if (flags & PLAT_WINDOW_MINIMIZED) SDL_MinimizeWindow(sdl);
+  if (flags & PLAT_WINDOW_MAXIMIZED) SDL_MaximizeWindow(sdl);
+  return sdl;
+}
+
 PlatWindow* plat_window_create(int x, int y, int width, int height, const char* title, int flags) {
   if (!init_video()) return nullptr;
   Uint32 sdl_flags = (flags & PLAT_WINDOW_HIDDEN) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
@@ -122,7 +191,9 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
   if (flags & PLAT_WINDOW_MAXIMIZED) sdl_flags |= SDL_WINDOW_MAXIMIZED;
   if (x == PLAT_POS_DEFAULT) x = SDL_WINDOWPOS_UNDEFINED;
   if (y == PLAT_POS_DEFAULT) y = SDL_WINDOWPOS_UNDEFINED;
-  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, sdl_flags);
+  if (!title) title = "";
+  SDL_Window* sdl = sw.spare ? reuse_spare(x, y, width, height, title, flags)
+                             : SDL_CreateWindow(title, x, y, width, height, sdl_flags);
   PlatWindow* w = sdl ? new PlatWindow{} : nullptr;
   if (!w) {
     if (sdl) SDL_DestroyWindow(sdl);
@@ -150,8 +221,17 @@ void plat_window_destroy(PlatWindow* w) {
   if (w->renderer) SDL_DestroyRenderer(w->renderer);
   surface_free(w->frame32);
   if (w->sdl) {
-    SDL_DestroyWindow(w->sdl);
+    SDL_SetWindowData(w->sdl, "plat", nullptr);
+    if (keeps_windows() && !sw.spare) {
+      SDL_SetWindowFullscreen(w->sdl, 0);
+      SDL_HideWindow(w->sdl);
+      sw.spare = w->sdl;
+    } else {
+      SDL_DestroyWindow(w->sdl);
+    }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The last user gone, SDL has destroyed every window, the spare too.
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) sw.spare = nullptr;
   }
   delete w;
 }
@@ -171,6 +251,15 @@ static int choose_path(PlatWindow* top) {
   if (top->path == PATH_UNKNOWN)
     top->path = !sw.renderer_first && SDL_GetWindowSurface(top->sdl) ? PATH_SURFACE : PATH_RENDERER;
   return top->path == PATH_SURFACE || ensure_renderer(top);
+}
+
+void plat_window_set_icon(PlatWindow* w, const uint32_t* argb, int width, int height) {
+  if (!w->sdl) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom((void*)argb, width, height, 32, width * 4,
+                                                         SDL_PIXELFORMAT_ARGB8888);
+  if (!icon) return;
+  SDL_SetWindowIcon(w->sdl, icon); // copied by SDL
+  SDL_FreeSurface(icon);
 }
 
 void plat_window_set_title(PlatWindow* w, const char* title) {
@@ -212,6 +301,16 @@ void plat_window_show_full(PlatWindow* w, int full) {
     sw.shown = w;
   } else {
     SDL_SetWindowFullscreen(w->sdl, 0);
+    if (keeps_windows() && w->renderer) {
+      // Weston keeps the black behind a full screen until a frame of it comes
+      // after the full screen has been left: a window hidden at once would
+      // leave the whole desktop black.
+      sdl2_wayland_roundtrip(w->sdl);
+      SDL_SetRenderDrawColor(w->renderer, 0, 0, 0, 255);
+      SDL_RenderClear(w->renderer);
+      SDL_RenderPresent(w->renderer);
+      sdl2_wayland_roundtrip(w->sdl);
+    }
     SDL_HideWindow(w->sdl);
     if (sw.shown == w) sw.shown = nullptr;
   }
