@@ -20,6 +20,7 @@
 //   cmake --build build-test --target bench_frame
 //   build-test/bench/bench_frame --benchmark_repetitions=10
 //       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+#include "bench/fixed_iterations.h"
 #include "bench/game_art.h"
 #include "runtime/platform/plat_window.h"
 #include "runtime/platform/softgfx/softgfx.h"
@@ -377,11 +378,6 @@ void BM_KeyedSprites_Ellipses_SoftwareDevice(benchmark::State& s) { run<SoftScen
 void BM_KeyedSprites_Ellipses_SdlRle(benchmark::State& s) { run<SdlScene>(s, true, true, true); }
 } // namespace
 
-// QUILL_BENCH_ITERATIONS=N runs every benchmark exactly N times, for
-// instruction counts (see timed_iteration).
-void fixed_iterations(benchmark::internal::Benchmark* b) {
-  if (const char* n = getenv("QUILL_BENCH_ITERATIONS")) b->Iterations(atoi(n));
-}
 #define SPRITE_COUNTS(b)                                                                           \
   BENCHMARK(b)->Apply(fixed_iterations)->Arg(15)->Arg(60)->Arg(240)->Unit(benchmark::kMicrosecond)
 SPRITE_COUNTS(BM_Frame_SoftwareDevice);
