@@ -188,27 +188,20 @@ static void walk_samples(const Quantizer* q, const double gamma_in[256], Sample 
   }
 }
 
-// Learning for networks of N = 2 or 4 neurons, which have no neighbours to
-// pull (the radius starts at 0): the same arithmetic as contest and
-// move_towards, held in registers, two neurons a step. The winner's move is
-// made as a move of every neuron by a factor that is 0 for all but the winner,
-// which leaves the others exactly as they were (x - 0 * d is x); so the next
-// sample waits for no memory and no index.
+static inline PairMask broadcast_lane0(PairMask m) { return __builtin_shufflevector(m, m, 0, 0); }
+
 // Masks of the first of the smallest of the neurons in d (V pairs, V = 1 or 2):
 // all ones in its lane, 0 in every other. Found as a tournament in which the
 // left side wins ties, which gives what a scan in neuron order gives, and
 // without a branch (no predictor guesses these) or a trip through an index.
-static inline PairMask broadcast_lane0(PairMask m) { return __builtin_shufflevector(m, m, 0, 0); }
-
 template <int V> static inline void first_min(const Pair d[V], PairMask out[V]) {
-  const PairMask keep_left = {-1, 0};
-  PairMask right_wins[V];
+  const PairMask left_lane = {-1, 0};
   Pair smaller[V]; // lane 0: the smaller of the pair
   for (int v = 0; v < V; v++) {
     const Pair swapped = __builtin_shufflevector(d[v], d[v], 1, 0);
-    right_wins[v] = broadcast_lane0(swapped < d[v]);
-    out[v] = right_wins[v] ^ keep_left;
-    smaller[v] = (Pair)((right_wins[v] & (PairMask)swapped) | (~right_wins[v] & (PairMask)d[v]));
+    const PairMask right_wins = broadcast_lane0(swapped < d[v]);
+    out[v] = right_wins ^ left_lane;
+    smaller[v] = pair_pick(right_wins, swapped, d[v]);
   }
   if constexpr (V == 2) {
     const PairMask second = broadcast_lane0(smaller[1] < smaller[0]);
@@ -217,34 +210,34 @@ template <int V> static inline void first_min(const Pair d[V], PairMask out[V]) 
   }
 }
 
+// Learning for networks of N = 2 or 4 neurons, which have no neighbours to
+// pull (the radius starts at 0): the arithmetic of contest and move_towards,
+// held in registers, two neurons a step. The winner's move is made as a move
+// of every neuron by a factor that is 0 for all but the winner, which leaves
+// the others exactly as they were (x - 0 * d is x); so the next sample waits
+// for no memory and no index.
 template <int N>
 static void learn_small(Network* net, const Quantizer* q, const double gamma_in[256]) {
   constexpr int V = N / 2;
   Pair blue[V], green[V], red[V], alpha[V], freq[V], bias[V];
   for (int v = 0; v < V; v++) {
-    blue[v] = Pair{net->blue[2 * v], net->blue[2 * v + 1]};
-    green[v] = Pair{net->green[2 * v], net->green[2 * v + 1]};
-    red[v] = Pair{net->red[2 * v], net->red[2 * v + 1]};
-    alpha[v] = Pair{net->alpha[2 * v], net->alpha[2 * v + 1]};
-    freq[v] = Pair{net->freq[2 * v], net->freq[2 * v + 1]};
-    bias[v] = Pair{net->bias[2 * v], net->bias[2 * v + 1]};
+    blue[v] = pair_at(net->blue + 2 * v), green[v] = pair_at(net->green + 2 * v);
+    red[v] = pair_at(net->red + 2 * v), alpha[v] = pair_at(net->alpha + 2 * v);
+    freq[v] = pair_at(net->freq + 2 * v), bias[v] = pair_at(net->bias + 2 * v);
   }
+  // x where mask is set, else 0.
   auto chosen = [](PairMask mask, double x) { return (Pair)(mask & (PairMask)(Pair{x, x})); };
   double pull = 0;
   walk_samples(
       q, gamma_in,
       [&](double b, double g, double r, double a, double weight) {
-        Pair d[V];
-        const PairMask sign = {LLONG_MIN, LLONG_MIN};
-        auto abs = [sign](Pair x) { return (Pair)((PairMask)x & ~sign); };
+        Pair d[V], biased[V];
         _Pragma("GCC unroll 4") for (int v = 0; v < V; v++) {
-          d[v] =
-              weight * (abs(blue[v] - b) + abs(green[v] - g) + abs(red[v] - r)) + abs(alpha[v] - a);
+          d[v] = weight * (pair_abs(blue[v] - b) + pair_abs(green[v] - g) + pair_abs(red[v] - r)) +
+                 pair_abs(alpha[v] - a);
+          biased[v] = d[v] - bias[v];
         }
-        // The first nearest, with and without the bias.
         PairMask is_best[V], is_winner[V];
-        Pair biased[V];
-        for (int v = 0; v < V; v++) biased[v] = d[v] - bias[v];
         first_min<V>(d, is_best);
         first_min<V>(biased, is_winner);
         _Pragma("GCC unroll 4") for (int v = 0; v < V; v++) {
@@ -260,9 +253,9 @@ static void learn_small(Network* net, const Quantizer* q, const double gamma_in[
         }
       },
       [&](int rate, int) { pull = rate / 1024.0; });
-  for (int i = 0; i < N; i++) {
-    net->blue[i] = blue[i / 2][i % 2], net->green[i] = green[i / 2][i % 2];
-    net->red[i] = red[i / 2][i % 2], net->alpha[i] = alpha[i / 2][i % 2];
+  for (int v = 0; v < V; v++) {
+    pair_put(net->blue + 2 * v, blue[v]), pair_put(net->green + 2 * v, green[v]);
+    pair_put(net->red + 2 * v, red[v]), pair_put(net->alpha + 2 * v, alpha[v]);
   }
 }
 
