@@ -80,17 +80,20 @@ static void remove_leftovers() {
 
 int work_folder_choose(const std::string& installed, std::string* report) {
   work = WorkFolderState{};
-  if (holds_art(".")) {
+  // The scaled copies and screenshots go to see/; a folder that holds the art
+  // but cannot take them (an installed game's own folder on Windows) is worked
+  // in only when no better one can be had.
+  const bool here = holds_art(".");
+  if (here && folder_takes_files("see")) {
     remove_leftovers();
     return 1;
   }
   const bool is_installed = !installed.empty() && holds_art(installed);
   if (is_installed) {
-    std::string user = folder_user_data();
+    const std::string user = folder_user_data();
     std::string why =
         "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files";
     if (!user.empty()) {
-      user += "/quillmoor";
       if (fill_user_folder(installed, user, report)) {
         work.installed = installed;
         remove_leftovers();
@@ -98,14 +101,17 @@ int work_folder_choose(const std::string& installed, std::string* report) {
       }
       why = "quillmoor: cannot make " + user + ": " + strerror(errno);
     }
-    // The game still runs, from the installed art, its copies kept in memory.
-    if (folder_enter(installed.c_str())) {
+    // The game still runs, from the art here or the installed art, its copies
+    // kept in memory.
+    if (here || folder_enter(installed.c_str())) {
       work.read_only = 1;
       *report += why + "; the scaled pictures are kept in memory only\n";
       return 1;
     }
     *report += why + "\n";
   }
+  // Art here that cannot take the copies: they are made in memory.
+  if (here) return 1;
   // Run on here, with whatever this folder holds.
   const char* hint = is_installed ? "" : " (start the game from its data folder, build/data)";
   for (const auto& part : parts)

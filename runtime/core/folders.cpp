@@ -7,6 +7,13 @@ std::string folder_of_program(const char* relative) { return plat_program_relati
 std::string folder_user_data() { return plat_user_data_folder(); }
 std::string folder_current() { return plat_current_folder(); }
 int folder_enter(const char* path) { return plat_change_folder(path); }
+
+int folder_takes_files(const char* folder) {
+  PlatWriteFile probe;
+  if (!plat_write_begin(&probe, (std::string(folder) + "/.write-probe").c_str())) return 0;
+  plat_write_end(&probe, 0);
+  return 1;
+}
 int folder_make(const char* path) { return plat_make_folders(path); }
 int folder_list(const char* path, std::vector<std::string>* names) {
   return plat_list_folder(path, names);

@@ -11,12 +11,14 @@
 // relative taken from the folder of the running program, with "." and ".."
 // resolved; "" when the program's own file cannot be known.
 std::string folder_of_program(const char* relative);
-// The user's folder for application data: $XDG_DATA_HOME when it is an
-// absolute path, else $HOME/.local/share; "" when neither names one.
+// The player's own folder for the program's files (quillmoor/ in the user's
+// data folder); "" when none is named.
 std::string folder_user_data();
 // The working folder as an absolute path; "" when it cannot be known.
 std::string folder_current();
-// Makes the working folder path; 0 on failure, with errno saying why.
+// 1 when a file can be written in folder (one is begun there and dropped).
+int folder_takes_files(const char* folder);
+// Makes path the working folder; 0 on failure, with errno saying why.
 int folder_enter(const char* path);
 // Makes a folder (owner only) and any missing parents; 0 when it cannot be
 // had, with errno saying why.

@@ -1,4 +1,4 @@
-#include "runtime/platform/posix/posix_common.h"
+#include "runtime/platform/plat_system.h"
 
 #include <atomic>
 #include <cerrno>
@@ -118,7 +118,7 @@ static void box_forked_parent() {
   if (quit.arrived) kill(child, SIGKILL);
 }
 
-int posix_box_begin() {
+int sys_box_begin() {
   static int registered = 0;
   if (!registered) registered = pthread_atfork(nullptr, box_forked_parent, box_forked_child) == 0;
   if (quit.arrived) return 0;
@@ -128,7 +128,7 @@ int posix_box_begin() {
   return 1;
 }
 
-void posix_box_end() {
+void sys_box_end() {
   quit.boxing = 0;
   quit.box = 0;
   for (int& fd : quit.box_pipe) {
@@ -137,18 +137,18 @@ void posix_box_end() {
   }
 }
 
-uint32_t posix_monotonic_ms() {
+uint32_t sys_monotonic_ms() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
 }
 
-void posix_sleep_ms(uint32_t ms) {
+void sys_sleep_ms(uint32_t ms) {
   timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
-void posix_local_time(PlatLocalTime* out) {
+void sys_local_time(PlatLocalTime* out) {
   time_t now = time(nullptr);
   tm t{};
   localtime_r(&now, &t);
