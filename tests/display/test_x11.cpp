@@ -1,7 +1,7 @@
 // The SDL2 platform with real windows on a private X server (Xvfb), keys sent
 // with xdotool, and the game program itself.
 #include "tests/display/sdl2_runtime.h"
-#include "tests/display/x11_props.h"
+#include "tests/display/x11_close.h"
 #include "tests/display/x_game.h"
 
 #include <gtest/gtest.h>

@@ -16,12 +16,17 @@ void plat_exit(int code) {
 
 int plat_message_box(const char* title, const char* text, int style) {
   Uint32 flags = (style & 0x10) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-  // Owned by our window in front, if any, so that it stays above it.
+  int closed = 0;
   // Without a keyboard or pointer nobody could close it, and the game would wait forever.
-  if (!plat_display_lacks_keyboard() &&
-      SDL_ShowSimpleMessageBox(flags, title, text, SDL_GetKeyboardFocus()) == 0)
-    return 1;
-  // No display can show it: the message still reaches the player's terminal.
+  if (!plat_display_lacks_keyboard() && sys_box_begin()) {
+    // Owned by our window in front, if any, so that it stays above it.
+    int shown = SDL_ShowSimpleMessageBox(flags, title, text, SDL_GetKeyboardFocus()) == 0;
+    closed = plat_quit_signalled();
+    sys_box_end();
+    if (shown) return 1;
+  }
+  // No display can show it, or a quit signal closed it: the message still
+  // reaches the player's terminal.
   fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
-  return 1;
+  return !closed;
 }

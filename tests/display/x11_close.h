@@ -1,4 +1,4 @@
-// What window managers send to and read from windows (x11_props.cpp).
+// What window managers send to and read from windows (x11_close.cpp).
 #pragma once
 
 #include <string>
