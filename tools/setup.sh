@@ -11,7 +11,9 @@ test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-
 # The cross builds: their compilers, what fetches and unpacks Debian's source
 # packages (tools/deps.sh), and what tests the result.
 windows_packages="$game_packages dpkg-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev"
-web_packages="$game_packages dpkg-dev emscripten"
+# The browser build also needs node and npm (playwright-core for its test) and
+# the browser it is tested in.
+web_packages="$game_packages dpkg-dev emscripten nodejs chromium"
 
 case "${1:-game}" in
   game) wanted=$game_packages ;;
@@ -25,6 +27,8 @@ missing=""
 for p in $wanted; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
 done
+# npm may come with a node from elsewhere, whose files Debian's npm would clash with.
+if [ "${1:-}" = web ] && ! command -v npm >/dev/null; then missing="$missing npm"; fi
 [ -z "$missing" ] && exit 0
 
 sudo=""
