@@ -24,13 +24,18 @@ prefix=$(tools/deps.sh web | tail -n 1)
 . tools/deps/web.sh
 web_emscripten_env
 
-# The art, the sounds and the icon, made by the native tools.
+# The tools that make the art, the sounds and the icon, built natively.
 cmake -S . -B build-web/native -DCMAKE_BUILD_TYPE=Release -DQUILL_TESTS=OFF -DQUILL_BENCH=OFF >/dev/null
-cmake --build build-web/native -j "$jobs" --target art sounds icons
+cmake --build build-web/native -j "$jobs" --target artgen sfxgen
 
-emcmake cmake -S . -B build-web/wasm -DCMAKE_BUILD_TYPE=Release -DQUILL_TESTS=OFF \
-  -DQUILL_BENCH=OFF -DQUILL_WEB_DEPS="$prefix" -DQUILL_WEB_NATIVE="$(pwd)/build-web/native" \
-  -DQUILL_SITE_DIR="$(pwd)/build-web/site" >/dev/null
+# The compiler and linker take emscripten's private set-up with them, so that a
+# plain `cmake --build build-web/wasm` works too.
+with="env;NODE_PATH=$NODE_PATH;EM_CONFIG=$EM_CONFIG;EM_CACHE=$EM_CACHE"
+emcmake cmake -S . -B build-web/wasm -DCMAKE_C_COMPILER_LAUNCHER="$with" \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="$with" -DCMAKE_CXX_LINKER_LAUNCHER="$with" \
+  -DCMAKE_BUILD_TYPE=Release -DQUILL_TESTS=OFF \
+  -DQUILL_BENCH=OFF -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DQUILL_NATIVE_TOOLS="$(pwd)/build-web/native" -DQUILL_SITE_DIR="$(pwd)/build-web/site" >/dev/null
 cmake --build build-web/wasm -j "$jobs" --target site
 
 echo "web: the site is in build-web/site/ ($(du -sh build-web/site | cut -f1))"

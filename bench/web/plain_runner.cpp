@@ -49,9 +49,12 @@ int main(int argc, char** argv) {
   int repetitions = 1;
   double min_time = 0.5;
   for (int i = 1; i < argc; i++) {
-    if (!strncmp(argv[i], "--benchmark_filter=", 19)) filter = argv[i] + 19;
-    else if (!strncmp(argv[i], "--benchmark_repetitions=", 24)) repetitions = atoi(argv[i] + 24);
-    else if (!strncmp(argv[i], "--benchmark_min_time=", 21)) min_time = atof(argv[i] + 21);
+    if (!strncmp(argv[i], "--benchmark_filter=", 19))
+      filter = argv[i] + 19;
+    else if (!strncmp(argv[i], "--benchmark_repetitions=", 24))
+      repetitions = atoi(argv[i] + 24);
+    else if (!strncmp(argv[i], "--benchmark_min_time=", 21))
+      min_time = atof(argv[i] + 21);
     else {
       fprintf(stderr, "unknown option %s\n", argv[i]);
       return 2;

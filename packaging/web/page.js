@@ -7,7 +7,7 @@
 // drawn frame of play.
 (function () {
   'use strict';
-  var canvas = document.getElementById('screen');
+  var canvas = document.getElementById('canvas');
   var cover = document.getElementById('cover'), coverText = document.getElementById('cover-text');
   var note = document.getElementById('note'), noteText = document.getElementById('note-text');
   var page = (window.quillmoor = {state: 'loading', firstFrame: null, downloads: []});

@@ -1,3 +1,6 @@
+// POSIX files, local time and the requests to end that arrive as signals:
+// Linux's, and the browser's through emscripten. The clock, the sleep and the
+// thread differ between the two (posix_system.cpp, web/web_system.cpp).
 #include "runtime/platform/plat_system.h"
 
 #include <cerrno>
@@ -6,7 +9,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 // The requests to end that arrive as signals.
@@ -42,25 +44,12 @@ int plat_quit_signals(int catch_them) {
 
 int plat_quit_signalled() { return quit.arrived; }
 
-uint32_t sys_monotonic_ms() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
-}
-
-void sys_sleep_ms(uint32_t ms) {
-  timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
-}
-
 void sys_local_time(PlatLocalTime* out) {
   time_t now = time(nullptr);
   tm t{};
   localtime_r(&now, &t);
   *out = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
-
-uint32_t plat_thread_id() { return (uint32_t)syscall(SYS_gettid); }
 
 std::string plat_path(const char* name) {
   std::string path = name ? name : "";

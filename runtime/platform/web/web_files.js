@@ -78,7 +78,7 @@
   // Every file the game writes reaches its name by a rename from a temporary
   // file beside it (never half written), so a rename is a file put in place.
   function fileWritten(path) {
-    path = PATH.normalize(path);
+    path = PATH_FS.resolve(FS.cwd(), path); // the game names its files from its folder
     var bytes;
     try {
       bytes = FS.readFile(path);

@@ -1,9 +1,8 @@
-// The browser: the clock, the sleep that lets the page run, local time and
-// the one thread. Files and folders are emscripten's, through the POSIX calls
-// (posix/); the requests to end are the page's (Escape ends the game there).
+// The browser: the clock, the sleep that lets the page run, and the one
+// thread. Files, folders and local time are emscripten's, through the POSIX
+// calls (posix/); no signals ever come (the page ends the game with Escape).
 #include "runtime/platform/plat_system.h"
 
-#include <ctime>
 #include <emscripten.h>
 
 uint32_t sys_monotonic_ms() { return (uint32_t)(uint64_t)emscripten_get_now(); }
@@ -16,13 +15,6 @@ uint32_t sys_monotonic_ms() { return (uint32_t)(uint64_t)emscripten_get_now(); }
 void sys_sleep_ms(uint32_t ms) {
   EM_ASM({ Module['sleeps'] = (Module['sleeps'] || 0) + 1; });
   emscripten_sleep(ms);
-}
-
-void sys_local_time(PlatLocalTime* out) {
-  time_t now = time(nullptr);
-  tm t{};
-  localtime_r(&now, &t);
-  *out = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
 // A page runs the game on one thread.

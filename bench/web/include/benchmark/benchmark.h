@@ -49,7 +49,9 @@ private:
 };
 
 inline void ClobberMemory() { asm volatile("" : : : "memory"); }
-template <class T> inline void DoNotOptimize(T& value) { asm volatile("" : "+r,m"(value) : : "memory"); }
+template <class T> inline void DoNotOptimize(T& value) {
+  asm volatile("" : "+r,m"(value) : : "memory");
+}
 
 struct Benchmark {
   std::string name;
