@@ -22,10 +22,9 @@
     say(text);
   }
 
-  // The largest whole multiple of 640x480 that fits the window; a plain fit
-  // when even one does not. Full screen is the browser's and SDL's to size.
+  // The largest whole multiple of 640x480 that fits the window, or the screen
+  // in full screen; a plain fit when even one does not.
   function fit() {
-    if (document.fullscreenElement) return;
     var room = Math.min(window.innerWidth / 640, window.innerHeight / 480);
     var scale = room >= 1 ? Math.floor(room) : room;
     canvas.style.width = Math.floor(640 * scale) + 'px';
@@ -113,6 +112,13 @@
     onExit: ended,
     onAbort: function () { fail('The game stopped with an error. Reload the page to play again.'); },
     showMessage: function (title, text) { say(title + ': ' + text); },
+    // Left Ctrl+F: the game shows its screen full, or in its window again.
+    fullScreen: function (on) {
+      var stage = document.getElementById('stage');
+      if (on && !document.fullscreenElement && stage.requestFullscreen)
+        stage.requestFullscreen().catch(function () {}); // refused: the game plays on in the page
+      else if (!on && document.fullscreenElement) document.exitFullscreen().catch(function () {});
+    },
     // Tab's screenshot, offered as a download under the name the game gave it.
     onFileWritten: function (path, bytes) {
       var m = /\/(screen\d+\.bmp)$/.exec(path);

@@ -4,6 +4,8 @@
 //     the first drawn frame of play in headless chromium, on N cold visits (an
 //     empty profile: nothing cached, no stored copies) each followed by a warm
 //     one (the same profile: the browser's cache and the stored copies)
+//   node bench.mjs shot SITE PNG
+//     the README's picture of the page: the game started, F1's hint shown
 //   node bench.mjs frame N NATIVE WASM_JS
 //     bench_frame's whole frame compiled natively and to WebAssembly (run by
 //     node, the engine of chromium), N repetitions each, taken in turn
@@ -99,10 +101,36 @@ function frames(n, native, wasm) {
   }
 }
 
+async function shot(site, file) {
+  const server = await serveSite(path.resolve(site));
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quill-shot-'));
+  const context = await chromium.launchPersistentContext(profile, {executablePath: '/usr/bin/chromium', args,
+    viewport: {width: 960, height: 600}});
+  try {
+    const page = context.pages()[0] || (await context.newPage());
+    await visit(page, server.url);
+    await page.keyboard.down('F1');
+    const from = await page.evaluate(() => Module.sleeps);
+    await until(() => page.evaluate((f) => Module.sleeps >= f + 2, from));
+    await page.keyboard.up('F1');
+    // The caption's dark blue panel in the middle of the picture.
+    await until(() => page.evaluate(() => {
+      const d = document.getElementById('canvas').getContext('2d').getImageData(320, 235, 1, 1).data;
+      return d[0] === 0 && d[1] === 0 && d[2] === 64;
+    }));
+    await page.screenshot({path: file, fullPage: true});
+  } finally {
+    await context.close();
+    fs.rmSync(profile, {recursive: true, force: true});
+    await server.close();
+  }
+}
+
 const [what, ...rest] = process.argv.slice(2);
 if (what === 'visits') await visits(rest[0], Number(rest[1] || 5));
+else if (what === 'shot') await shot(rest[0], rest[1]);
 else if (what === 'frame') frames(Number(rest[0] || 10), rest[1], rest[2]);
 else {
-  console.error('usage: node bench.mjs visits SITE N | frame N NATIVE WASM_JS');
+  console.error('usage: node bench.mjs visits SITE N | shot SITE PNG | frame N NATIVE WASM_JS');
   process.exit(2);
 }

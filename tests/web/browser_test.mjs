@@ -136,6 +136,20 @@ try {
     'F5 does not reload the page');
   await until('the card to go', async () => { await hold('Space'); return !(await captionShown()); });
 
+  // Left Ctrl+F: the browser's full screen, and back; the game's keys work after.
+  // Ctrl is held until the switch shows: the game acts when F is let go under it.
+  for (const want of [true, false]) {
+    await page.keyboard.down('ControlLeft');
+    try {
+      await hold('KeyF');
+      await until(`full screen ${want ? 'on' : 'off'}`,
+        async () => (await page.evaluate(() => !!document.fullscreenElement)) === want);
+    } finally {
+      await page.keyboard.up('ControlLeft');
+    }
+  }
+  check(true, 'left Ctrl+F switches to the full screen and back');
+
   // Tab: a download of the screenshot, a 640x480 24-bit BMP of what the canvas shows.
   const shown = await still();
   const [download] = await Promise.all([page.waitForEvent('download', {timeout: LIMIT_MS}), hold('Tab')]);
