@@ -34,8 +34,13 @@
   document.addEventListener('fullscreenchange', fit);
   fit();
 
-  if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
-    fail('This browser cannot run WebAssembly, which the game needs. A current Chromium, Firefox or Safari can.');
+  // The game is built with WebAssembly's SIMD: a module of one SIMD
+  // instruction tells whether this browser has it.
+  var simd = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 10,
+                             1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+  if (typeof WebAssembly !== 'object' || typeof WebAssembly.validate !== 'function' ||
+      !WebAssembly.validate(simd)) {
+    fail('This browser cannot run the game\'s WebAssembly. A current Chromium, Firefox or Safari can.');
     return;
   }
 
@@ -85,9 +90,9 @@
     if (page.state === 'ready' && !e.repeat) start(e);
   });
 
-  function ended() {
+  function ended(code) {
     page.state = 'ended';
-    coverText.textContent = 'The game has ended. ';
+    coverText.textContent = code ? 'The game ended with an error. ' : 'The game has ended. ';
     var again = document.createElement('button');
     again.textContent = 'Play again';
     again.addEventListener('click', function () { location.reload(); });

@@ -208,6 +208,28 @@ try {
   const text = await page.textContent('#cover');
   check(/ended/.test(text) && /Play again/.test(text), `Escape ends the game and the page says so ("${text}")`);
 
+  // Without WebAssembly, or without storage, the page says so plainly; without
+  // storage the game still plays.
+  const bare = await context.newPage();
+  await bare.addInitScript(() => { delete window.WebAssembly; });
+  await bare.goto(server.url);
+  const noWasm = await bare.textContent('#note');
+  check(/cannot run the game's WebAssembly/.test(noWasm) &&
+    (await bare.evaluate(() => window.quillmoor.state)) === 'failed', `no WebAssembly: "${noWasm}"`);
+  await bare.close();
+  const forgetful = await context.newPage();
+  forgetful.on('pageerror', (e) => errors.push(String(e)));
+  await forgetful.addInitScript(() => {
+    Object.defineProperty(window, 'indexedDB', {get() { throw new Error('storage disabled'); }});
+  });
+  await forgetful.goto(server.url);
+  await until('the cover without storage', () => forgetful.evaluate(() => window.quillmoor.state === 'ready'));
+  await forgetful.click('#cover');
+  await until('a frame without storage', () => forgetful.evaluate(() => window.quillmoor.firstFrame));
+  const noStore = await forgetful.textContent('#note');
+  check(/keeps no storage/.test(noStore), `no storage: "${noStore}"`);
+  await forgetful.close();
+
   check(errors.length === 0, `no console errors${errors.length ? ': ' + errors.join(' | ') : ''}`);
   check(elsewhere.length === 0, `nothing fetched from elsewhere${elsewhere.length ? ': ' + elsewhere.join(' ') : ''}`);
 } catch (e) {

@@ -27,7 +27,7 @@
     return new Promise(function (resolve) {
       var request;
       try {
-        request = indexedDB.open(DB_NAME, 1);
+        request = indexedDB.open(DB_NAME, 1); // may throw where storage is disabled
       } catch (e) {
         return resolve(null); // no IndexedDB at all, or refused for this page
       }

@@ -1,6 +1,6 @@
-// The browser: the clock, the sleep that lets the page run, and the one
-// thread. Files, folders and local time are emscripten's, through the POSIX
-// calls (posix/); no signals ever come (the page ends the game with Escape).
+// The browser: the process, the clock, the sleep that lets the page run, and
+// the one thread. Files, folders and local time are emscripten's, through the
+// POSIX calls (posix/).
 #include "runtime/platform/plat_system.h"
 
 #include <emscripten.h>
@@ -19,3 +19,13 @@ void sys_sleep_ms(uint32_t ms) {
 
 // A page runs the game on one thread.
 uint32_t plat_thread_id() { return 1; }
+
+// A page has no standard streams to lose and no signals: the player ends the
+// game with Escape or by leaving the page.
+int plat_process_start() { return 1; }
+int plat_quit_signals(int) { return 1; }
+int plat_quit_signalled() { return 0; }
+
+// Boxes are shown by the page itself.
+int sys_box_begin() { return 1; }
+void sys_box_end() {}
