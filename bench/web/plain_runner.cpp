@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   for (benchmark::Benchmark* b : benchmark::registry())
     for (int64_t a : b->args) {
       std::string name = b->name + "/" + std::to_string(a);
-      if (std::regex_search(name, wanted)) cases.push_back({b, a, name, 0});
+      if (std::regex_search(name, wanted)) cases.push_back({b, a, name, b->iterations});
     }
   for (int rep = 0; rep < repetitions; rep++)
     for (Case& c : cases) {

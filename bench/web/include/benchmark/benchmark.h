@@ -53,16 +53,28 @@ template <class T> inline void DoNotOptimize(T& value) {
   asm volatile("" : "+r,m"(value) : : "memory");
 }
 
+namespace internal {
 struct Benchmark {
   std::string name;
   std::function<void(State&)> fn;
   std::vector<int64_t> args;
+  int64_t iterations = 0; // fixed by Iterations(); 0: as many as fill the time
   Benchmark* Arg(int64_t a) {
     args.push_back(a);
     return this;
   }
   Benchmark* Unit(TimeUnit) { return this; }
+  Benchmark* Iterations(int64_t n) {
+    iterations = n;
+    return this;
+  }
+  Benchmark* Apply(void (*fn)(Benchmark*)) {
+    fn(this);
+    return this;
+  }
 };
+} // namespace internal
+using internal::Benchmark;
 Benchmark* RegisterBenchmark(const char* name, void (*fn)(State&));
 
 } // namespace benchmark
