@@ -13,7 +13,9 @@ test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-
 # packages (tools/deps.sh), and what tests the result.
 windows_packages="$game_packages dpkg-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64
   nsis xvfb xdotool zip unzip"
-web_packages="$game_packages dpkg-dev emscripten"
+# The browser build also needs node and npm (playwright-core for its test) and
+# the browser it is tested in.
+web_packages="$game_packages dpkg-dev emscripten nodejs chromium"
 
 case "${1:-game}" in
   game) wanted=$game_packages ;;
@@ -27,6 +29,8 @@ missing=""
 for p in $wanted; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
 done
+# npm may come with a node from elsewhere, whose files Debian's npm would clash with.
+if [ "${1:-}" = web ] && ! command -v npm >/dev/null; then missing="$missing npm"; fi
 [ -z "$missing" ] && exit 0
 
 sudo=""
