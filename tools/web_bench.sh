@@ -1,10 +1,10 @@
-#!/bin/sh
+#!/bin/bash
 # Measures the browser build: the site's size on the wire with gzip and the
 # time from navigation to the first frame of play in headless chromium, cold
 # and warm (VISITS of each, 5 unless given), then bench_frame's frame compiled
 # natively and to WebAssembly, side by side (REPS repetitions, 10 unless given).
 # Run on a quiet machine: tools/web_bench.sh [VISITS [REPS]]
-set -eu
+set -euo pipefail
 cd "$(dirname "$0")/.."
 visits=${1:-5}
 reps=${2:-10}
