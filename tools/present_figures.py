@@ -2,7 +2,8 @@
 """The two ways the game can put its frames on the screen, side by side: SDL's
 window surface (the default) and SDL's renderer (QUILL_PRESENT=renderer).
 
-Each run starts the game on a private Xvfb (1280x1024) in a copy of a build's
+Each run starts the game on a private Xvfb (1280x1024 unless --screen says
+otherwise) in a copy of a build's
 working folder, with tools/present_shim.c preloaded, which reports the first
 frame of each window that is not all black. For each mode (a 640x480 window,
 --scale 2, and the full screen reached with Ctrl+F) and each path it measures:
@@ -17,7 +18,7 @@ frame of each window that is not all black. For each mode (a 640x480 window,
 Runs of the two paths alternate. Prints each run, then the median and range.
 
     tools/present_figures.py [--build build-test] [--runs 10] [--play-runs 3]
-                             [--play 60] [--modes 1,2,full]
+                             [--play 60] [--modes 1,2,full] [--screen 1280x1024]
 """
 import argparse
 import os
@@ -48,10 +49,10 @@ def peak_kib(pid):
 
 
 class Xvfb:
-    def __init__(self):
+    def __init__(self, screen):
         r, w = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", screen + "x24", "-nolisten", "tcp",
              "-noreset"], pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
         number = b""
@@ -93,7 +94,7 @@ def read_frame(fd, deadline):
 
 
 def run(args, shim, folder, path, mode, play):
-    x = Xvfb()
+    x = Xvfb(args.screen)
     r, w = os.pipe()
     env = dict(os.environ, DISPLAY=x.display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy",
                LD_PRELOAD=shim, QUILL_PRESENT_FD=str(w),
@@ -159,6 +160,7 @@ def main():
     p.add_argument("--play-runs", type=int, default=3, help="runs of play per mode and path")
     p.add_argument("--play", type=int, default=60, help="seconds of play")
     p.add_argument("--modes", default="1,2,full")
+    p.add_argument("--screen", default="1280x1024", help="the X server's screen, WxH")
     args = p.parse_args()
 
     work = tempfile.mkdtemp(prefix="quill-present-")

@@ -87,13 +87,14 @@ int plat_scale_frame(Surface* out, const PlatRect* to, const Surface* frame, con
           for (int i = 0; i < mx; i++) *o++ = s[sx];
       }
       for (int i = 1; i < my; i++)
-        std::memcpy(first + (size_t)i * out->pitch + 4 * (size_t)to->x,
-                    first + 4 * (size_t)to->x, bytes);
+        std::memcpy(first + (size_t)i * out->pitch + 4 * (size_t)to->x, first + 4 * (size_t)to->x,
+                    bytes);
     }
     return 1;
   }
   std::vector<Tap> across = taps(src->width, to->width), down = taps(src->height, to->height);
-  const uint32_t* last = nullptr; // the output row drawn last, to repeat it
+  std::vector<uint32_t> mixed((size_t)src->width); // a row between two source rows
+  const uint32_t* last = nullptr;                  // the output row drawn last, to repeat it
   const Tap* last_tap = nullptr;
   for (int y = y0; y < y1; y++) {
     const Tap& d = down[(size_t)(y - to->y)];
@@ -102,13 +103,16 @@ int plat_scale_frame(Surface* out, const PlatRect* to, const Surface* frame, con
       std::memcpy(o + x0, last + x0, sizeof(uint32_t) * (size_t)(x1 - x0));
       continue;
     }
-    const uint32_t *r0 = row_of(frame, src->x, src->y + d.s0),
-                   *r1 = row_of(frame, src->x, src->y + d.s1);
+    // Down first, once for each source column; then across.
+    const uint32_t* row = row_of(frame, src->x, src->y + d.s0);
+    if (d.w) {
+      const uint32_t* below = row_of(frame, src->x, src->y + d.s1);
+      for (int sx = 0; sx < src->width; sx++) mixed[(size_t)sx] = mix(row[sx], below[sx], d.w);
+      row = mixed.data();
+    }
     for (int x = x0; x < x1; x++) {
       const Tap& a = across[(size_t)(x - to->x)];
-      uint32_t left = d.w ? mix(r0[a.s0], r1[a.s0], d.w) : r0[a.s0];
-      if (a.w) left = mix(left, d.w ? mix(r0[a.s1], r1[a.s1], d.w) : r0[a.s1], a.w);
-      o[x] = left;
+      o[x] = a.w ? mix(row[a.s0], row[a.s1], a.w) : row[a.s0];
     }
     last = o;
     last_tap = &d;

@@ -74,10 +74,11 @@ struct PlayedGame : ::testing::Test {
         fs::copy_file(e.path(), folder / ("see/" + n));
     }
   }
-  void start(Child* game, const std::vector<std::string>& args = {}) {
+  void start(Child* game, const std::vector<std::string>& args = {},
+             const std::string& present = "") {
     ASSERT_TRUE(game->start(game_program, folder.path,
                             {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                             "ASAN_OPTIONS=detect_leaks=0"},
+                             "ASAN_OPTIONS=detect_leaks=0", "QUILL_PRESENT=" + present},
                             args));
   }
   // Ends a playing game with a signal: out through the ordinary way, whose
@@ -223,35 +224,49 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
   EXPECT_EQ(png_size(user + "/see/feet_x4.png"), std::make_pair(36u, 36u));
 }
 
+// OpenGL's libraries in a running program (its memory map names them).
+bool opengl_loaded(const Child& game) {
+  std::string maps = command_output("cat /proc/" + std::to_string(game.pid) + "/maps");
+  return maps.find("/libGL") != std::string::npos;
+}
+
 // --scale 3 on a screen where only twice the size fits: said once, and each
 // pixel of the screen a 2x2 block. Resized, the window shows the screen as large
-// as it fits: smoothed where no whole multiple of 2 or more fits.
+// as it fits: smoothed where no whole multiple of 2 or more fits. The same
+// pixels through the window's own surface, without OpenGL, and through SDL's
+// renderer when QUILL_PRESENT asks for it.
 TEST_F(PlayedGame, ThreeTimesBecomesTwiceAndAResizedWindowShowsTheScreenshotScaledToFit) {
   setenv("DISPLAY", x.display.c_str(), 1);
-  Child game;
-  start(&game, {"--scale", "3"});
-  std::string window = playing_window(window_caption, &game);
-  ASSERT_FALSE(window.empty()) << game.error_output();
-  EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
-            "WINDOW=" + window + " X=0 Y=32 WIDTH=1280 HEIGHT=960 SCREEN=0 ");
-  EXPECT_EQ(game.error_output(),
-            "quillmoor: --scale 3 does not fit this desktop; the window is 2 times 640x480");
+  for (std::string present : {"", "renderer"}) {
+    SCOPED_TRACE("QUILL_PRESENT=" + present);
+    std::error_code ec;
+    fs::remove(screenshot_in(folder / "see"), ec);
+    Child game;
+    start(&game, {"--scale", "3"}, present);
+    std::string window = playing_window(window_caption, &game);
+    ASSERT_FALSE(window.empty()) << game.error_output();
+    EXPECT_EQ(opengl_loaded(game), !present.empty());
+    EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
+              "WINDOW=" + window + " X=0 Y=32 WIDTH=1280 HEIGHT=960 SCREEN=0 ");
+    EXPECT_EQ(game.error_output(),
+              "quillmoor: --scale 3 does not fit this desktop; the window is 2 times 640x480");
 
-  Picture saved = screenshot(window);
-  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 1280, 960), 0);
-  const struct {
-    int width, height;
-    int x, y, w, h; // where the screen goes
-  } sizes[] = {
-      {1000, 700, 33, 0, 933, 700}, {1270, 990, 0, 19, 1270, 952}, {1280, 990, 0, 15, 1280, 960}};
-  for (const auto& s : sizes) {
-    command_output("xdotool windowsize " + window + " " + std::to_string(s.width) + " " +
-                   std::to_string(s.height));
-    int unlike = -1;
-    EXPECT_TRUE(wait_until([&] {
-      return (unlike = pixels_unlike(saved, window_picture(window), s.x, s.y, s.w, s.h)) == 0;
-    })) << s.width
-        << "x" << s.height << ": " << unlike << " pixels unlike";
+    Picture saved = screenshot(window);
+    EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 1280, 960), 0);
+    const struct {
+      int width, height;
+      int x, y, w, h; // where the screen goes
+    } sizes[] = {
+        {1000, 700, 33, 0, 933, 700}, {1270, 990, 0, 19, 1270, 952}, {1280, 990, 0, 15, 1280, 960}};
+    for (const auto& s : sizes) {
+      command_output("xdotool windowsize " + window + " " + std::to_string(s.width) + " " +
+                     std::to_string(s.height));
+      int unlike = -1;
+      EXPECT_TRUE(wait_until([&] {
+        return (unlike = pixels_unlike(saved, window_picture(window), s.x, s.y, s.w, s.h)) == 0;
+      })) << s.width
+          << "x" << s.height << ": " << unlike << " pixels unlike";
+    }
+    end_with(&game, SIGINT);
   }
-  end_with(&game, SIGINT);
 }
