@@ -39,7 +39,9 @@ struct SdlAudioState {
   uint8_t silence[FEED_FRAMES * 8];
   uint8_t silence_u8[FEED_FRAMES * 2];
 };
-static SdlAudioState audio;
+// Never destroyed: a process may end with the device open, and SDL's audio thread
+// goes on calling the mixer while exit() runs the destructors of statics.
+static SdlAudioState& audio = *new SdlAudioState();
 
 static void lock_device() {
   if (audio.device) SDL_LockAudioDevice(audio.device);
