@@ -21,6 +21,7 @@
 #include "runtime/platform/plat_core.h"
 
 #include <algorithm>
+#include <cstdio>
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {
@@ -53,7 +54,10 @@ void game_startup() {
   if (!open_game_screen(game.windowed))
     fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");
   game.sound_ok = sound_init();
-  if (game.sound_ok) load_sounds();
+  if (game.sound_ok)
+    load_sounds();
+  else
+    fputs("quillmoor: no sound device; playing silently\n", stderr);
   build_world();
   game.screen_active = 1;
 }
