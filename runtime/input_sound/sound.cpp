@@ -10,6 +10,7 @@
 
 struct SoundRecord {
   PlatSoundBuffer* buffer; // null: no sound under this number
+  int attenuation;         // as last set, given back when the sound is unmuted
 };
 
 struct SoundState {
@@ -17,6 +18,7 @@ struct SoundState {
   int volume_table[101]; // attenuation in hundredths of a decibel per percent
   int init_ran;
   int device_open;
+  int muted; // every buffer at silence, whatever its volume
 };
 static SoundState snd;
 
@@ -107,6 +109,8 @@ int sound_load_memory(int n, const void* image, size_t size) {
     return 0;
   }
   r->buffer = buffer;
+  r->attenuation = 0;
+  if (snd.muted) plat_sound_buffer_set_volume(buffer, -10000);
   return 1;
 }
 
@@ -135,9 +139,21 @@ int sound_play(int n) {
 int sound_set_volume(int n, int percent) {
   SoundRecord* r = sound_lookup(n);
   if (!r) return 0;
-  plat_sound_buffer_set_volume(r->buffer, snd.volume_table[clamp_percent(percent)]);
+  r->attenuation = snd.volume_table[clamp_percent(percent)];
+  if (!snd.muted) plat_sound_buffer_set_volume(r->buffer, r->attenuation);
   return 1;
 }
+
+void sound_mute(int muted) {
+  snd.muted = muted ? 1 : 0;
+  if (!snd.init_ran) return;
+  for (int n : object_table_numbers(&snd.table)) {
+    SoundRecord* r = sound_lookup(n);
+    plat_sound_buffer_set_volume(r->buffer, snd.muted ? -10000 : r->attenuation);
+  }
+}
+
+int sound_muted() { return snd.muted; }
 
 void sound_free(int n) {
   SoundRecord* r = sound_lookup(n);
@@ -147,6 +163,7 @@ void sound_free(int n) {
 }
 
 void sound_shutdown() {
+  snd.muted = 0;
   if (!snd.init_ran) return;
   object_table_destroy(&snd.table);
   if (snd.device_open) plat_audio_close();

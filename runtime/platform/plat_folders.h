@@ -12,6 +12,9 @@ std::string plat_program_relative(const char* relative);
 // The user's folder for application data: $XDG_DATA_HOME when it is an
 // absolute path, else $HOME/.local/share; "" when neither names one.
 std::string plat_user_data_folder();
+// The user's folder for settings: $XDG_CONFIG_HOME when it is an absolute path,
+// else $HOME/.config; "" when neither names one.
+std::string plat_user_config_folder();
 // Makes a folder (owner only) and any missing parents; 0 when it cannot be
 // had, with errno saying why.
 int plat_make_folders(const char* path);
