@@ -28,7 +28,8 @@ struct RealWindow : ::testing::Test {
   void start_game(Child* game) {
     ASSERT_TRUE(game->start(game_program, QUILL_DATA_DIR,
                             {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                             "ASAN_OPTIONS=detect_leaks=0"}));
+                             "ASAN_OPTIONS=detect_leaks=0"},
+                            {"--no-hint"}));
   }
 };
 } // namespace
@@ -72,7 +73,8 @@ TEST_F(RealWindow, WithoutASoundDeviceTheGameSaysSoInOneLineOfItsOwn) {
   ASSERT_TRUE(game.start(game_program, QUILL_DATA_DIR,
                          {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=",
                           "XDG_RUNTIME_DIR=" + runtime_dir, "PULSE_SERVER=", "PIPEWIRE_REMOTE=",
-                          "PIPEWIRE_RUNTIME_DIR=", "AUDIODEVICE=", "ASAN_OPTIONS=detect_leaks=0"}));
+                          "PIPEWIRE_RUNTIME_DIR=", "AUDIODEVICE=", "ASAN_OPTIONS=detect_leaks=0"},
+                         {"--no-hint"}));
   std::string id = xgame::playing_window(game_caption);
   ASSERT_FALSE(id.empty()) << game.error_output();
   xgame::keys(id, "keydown Escape");
