@@ -119,18 +119,25 @@ TEST_F(FirstStart, TheHintFollowsThePlayersKeys) {
   keyboard_shutdown();
 }
 
-// The manual page shows the keys file with every action at its defaults.
-TEST(KeysFile, TheManualPageShowsItsDefaults) {
-  std::vector<uint8_t> page =
+// The manual page and the README show the keys file with every action at its defaults.
+TEST(KeysFile, TheManualPageAndTheReadmeShowItsDefaults) {
+  const std::string defaults = key_bindings_defaults(game_actions, game_action_count);
+  std::vector<uint8_t> bytes =
       read_file(std::string(QUILL_SOURCE_DIR) + "/packaging/quillmoor.6.in");
-  std::string text(page.begin(), page.end());
-  size_t at = text.find("keys.conf");
-  ASSERT_NE(at, std::string::npos);
-  size_t begin = text.find(".nf\n", at), end = text.find(".fi\n", at);
-  ASSERT_NE(begin, std::string::npos);
+  std::string page(bytes.begin(), bytes.end());
+  size_t at = page.find("keys.conf");
+  size_t begin = page.find(".nf\n", at), end = page.find(".fi\n", at);
   ASSERT_NE(end, std::string::npos);
-  std::string shown = text.substr(begin + 4, end - begin - 4);
-  // The page writes "-" as "\-".
-  for (size_t p; (p = shown.find("\\-")) != std::string::npos;) shown.erase(p, 1);
-  EXPECT_EQ(shown, key_bindings_defaults(game_actions, game_action_count));
+  EXPECT_EQ(page.substr(begin + 4, end - begin - 4), defaults);
+
+  bytes = read_file(std::string(QUILL_SOURCE_DIR) + "/README.md");
+  std::string readme(bytes.begin(), bytes.end()), shown;
+  // An indented block: four spaces before each line.
+  for (size_t line = readme.find("    walk left = ");
+       line < readme.size() && !readme.compare(line, 4, "    ");) {
+    size_t next = readme.find('\n', line) + 1;
+    shown += readme.substr(line + 4, next - line - 4);
+    line = next;
+  }
+  EXPECT_EQ(shown, defaults);
 }
