@@ -129,6 +129,7 @@ TEST_F(Bindings, TheFileReplacesDefaultsAndNamesEveryLineItCannotUse) {
                    "act Space\n"
                    "fly = F2\n"
                    "full screen = F11\n"
+                   "quit = Q\n"
                    "quit =\n"
                    "act = Return\r\n"
                    "quit = Q, W, E, R, T\n");
@@ -140,15 +141,15 @@ TEST_F(Bindings, TheFileReplacesDefaultsAndNamesEveryLineItCannotUse) {
                         path + ":7: no action named 'fly'",
                         path + ":8: full screen takes a key held with another, as LeftCtrl+F; "
                                "full screen keeps LeftCtrl+F",
-                        path + ":9: no key given; quit keeps Esc",
-                        path + ":11: more than 4 keys; quit keeps Esc",
+                        path + ":10: no key given; quit keeps Esc",
+                        path + ":12: more than 4 keys; quit keeps Esc",
                     }));
   EXPECT_EQ(bound(KEY_LEFT), (Keys{J, KEYPAD_4})) << "lines of one action add up";
   EXPECT_EQ(bound(KEY_UP), (Keys{KEY_UP, W}));
   EXPECT_EQ(bound(KEY_SPACE), Keys{RETURN});
   EXPECT_EQ(bound(KEY_F), Keys{KEY_F});
   EXPECT_EQ(bound(KEY_LCONTROL), Keys{KEY_LCONTROL});
-  EXPECT_EQ(bound(KEY_ESCAPE), Keys{KEY_ESCAPE});
+  EXPECT_EQ(bound(KEY_ESCAPE), Keys{KEY_ESCAPE}) << "one bad line keeps the defaults";
   EXPECT_EQ(bits({J}), (Keys{J, KEY_LEFT}));
 
   // A key held with another; what the file no longer names is back at its defaults.
