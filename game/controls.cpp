@@ -19,7 +19,7 @@ const KeyAction game_actions[] = {
 const int game_action_count = sizeof game_actions / sizeof game_actions[0];
 
 void controls_load(std::string* report) {
-  const std::string file = key_bindings_file("quillmoor");
+  const std::string file = key_bindings_file();
   std::vector<std::string> faults;
   key_bindings_load(file.c_str(), game_actions, game_action_count, &faults);
   for (const std::string& f : faults) *report += "quillmoor: " + f + "\n";

@@ -11,7 +11,7 @@ extern const KeyAction game_actions[];
 extern const int game_action_count;
 
 // Binds the default keys, then the keys of the player's keys file
-// (key_bindings_file("quillmoor")); one line to *report for each line of it
+// (key_bindings_file()); one line to *report for each line of it
 // that could not be used.
 void controls_load(std::string* report);
 // The first hint's text, "F1 hint · Space act · arrows walk and jump · Esc quit"

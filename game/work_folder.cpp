@@ -46,20 +46,30 @@ static int fill_user_folder(const std::string& installed, const std::string& use
   return plat_change_folder(user.c_str());
 }
 
+// The scaled copies and screenshots go to see/; a folder that holds the art but
+// cannot take them (an installed game's own folder on Windows) is not worked in.
+static bool takes_copies(const std::string& folder) {
+  PlatWriteFile probe;
+  if (!plat_write_begin(&probe, (folder + "/see/.write-probe").c_str())) return false;
+  plat_write_end(&probe, 0);
+  return true;
+}
+
 int work_folder_choose(const std::string& installed, std::string* report) {
-  if (holds_art(".")) return 1;
+  const bool here = holds_art(".");
+  if (here && takes_copies(".")) return 1;
   const bool is_installed = !installed.empty() && holds_art(installed);
   if (is_installed) {
     std::string user = plat_user_data_folder();
     if (user.empty()) {
       *report += "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files\n";
     } else {
-      user += "/quillmoor";
       if (fill_user_folder(installed, user)) return 1;
       *report += "quillmoor: cannot make " + user + ": " + strerror(errno) + "\n";
     }
   }
   // Run on here, with whatever this folder holds.
+  if (here) return 1;
   const char* hint = is_installed ? "" : " (start the game from its data folder, build/data)";
   for (const auto& part : parts)
     if (plat_file_kind(part[0], nullptr) != PLAT_FOLDER)

@@ -10,7 +10,8 @@ test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-
   dpkg-dev file lintian desktop-file-utils appstream"
 # The cross builds: their compilers, what fetches and unpacks Debian's source
 # packages (tools/deps.sh), and what tests the result.
-windows_packages="$game_packages dpkg-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev"
+windows_packages="$game_packages dpkg-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64
+  nsis xvfb xdotool zip unzip"
 web_packages="$game_packages dpkg-dev emscripten"
 
 case "${1:-game}" in

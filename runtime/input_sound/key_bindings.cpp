@@ -267,7 +267,7 @@ std::string key_bindings_defaults(const KeyAction* actions, int count) {
   return text;
 }
 
-std::string key_bindings_file(const char* program) {
+std::string key_bindings_file() {
   std::string folder = plat_user_config_folder();
-  return folder.empty() ? "" : folder + "/" + program + "/keys.conf";
+  return folder.empty() ? "" : folder + "/keys.conf";
 }

@@ -28,9 +28,9 @@ int key_bindings_load(const char* path, const KeyAction* actions, int count,
                       std::vector<std::string>* faults);
 // The file with every action at its defaults, one line each.
 std::string key_bindings_defaults(const KeyAction* actions, int count);
-// Where a program keeps the file: program/keys.conf in the user's folder for
-// settings; "" when there is none.
-std::string key_bindings_file(const char* program);
+// Where the player keeps the file: keys.conf in the player's folder for the
+// game's settings; "" when there is none.
+std::string key_bindings_file();
 // The name a key goes by in the file ("Left", "F1", "LeftCtrl", "Esc"); "" for
 // a scancode without one.
 const char* key_name(int key);

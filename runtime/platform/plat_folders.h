@@ -9,11 +9,13 @@
 // relative taken from the folder of the running program, with "." and ".."
 // resolved; "" when the program's own file cannot be known.
 std::string plat_program_relative(const char* relative);
-// The user's folder for application data: $XDG_DATA_HOME when it is an
-// absolute path, else $HOME/.local/share; "" when neither names one.
+// The player's own folder for the game's files: quillmoor/ in $XDG_DATA_HOME
+// when that is an absolute path, else in $HOME/.local/share (on Windows,
+// Quillmoor\ in %LOCALAPPDATA%); "" when none is named.
 std::string plat_user_data_folder();
-// The user's folder for settings: $XDG_CONFIG_HOME when it is an absolute path,
-// else $HOME/.config; "" when neither names one.
+// The player's own folder for the game's settings: quillmoor/ in
+// $XDG_CONFIG_HOME when that is an absolute path, else in $HOME/.config (on
+// Windows, Quillmoor\ in %APPDATA%); "" when none is named.
 std::string plat_user_config_folder();
 // Makes a folder (owner only) and any missing parents; 0 when it cannot be
 // had, with errno saying why.

@@ -1,7 +1,9 @@
 // The platform's 2D layer on memory surfaces: shapes against small pictures,
 // raster operations, fills, copies, text and fonts.
 #include "runtime/platform/draw2d/draw2d.h"
+#include "runtime/platform/font_folders/font_folders.h"
 #include "tests/drawing/canvas.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -340,6 +342,39 @@ TEST_F(Draw2dFonts, FacesAreFoundByNameOrMetricAlias) {
   d2d_font_delete(arial);
   d2d_font_delete(sans);
   EXPECT_EQ(d2d_font_desc(arial, &back), 0);
+}
+
+// Faces read from font folders, as Windows and the browser find them: by name
+// without case and spaces, the nearest style, a metric-compatible family for a
+// missing one; damaged files and missing folders passed over.
+TEST_F(Draw2dFonts, FolderFacesByNameStyleAndMetricFamily) {
+  const std::string shipped = QUILL_FONTS_DIR;
+  ScratchDir d;
+  write_file(d / "Broken.ttf", std::string(300, 'x'));
+  std::filesystem::create_directory(d / "Folder.ttf");
+  const std::vector<std::string> folders = {d / "missing", d.path, shipped};
+  std::string file;
+  int index = -1;
+  auto found = [&](const char* family, int bold, int italic) {
+    file.clear();
+    return font_folders_find(folders, family, bold, italic, &file, &index);
+  };
+  ASSERT_EQ(found("liberationSANS", 0, 0), 1);
+  EXPECT_EQ(file, shipped + "/LiberationSans-Regular.ttf");
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(found("Arial", 1, 1), 1); // no bold italic shipped: the weight matters more
+  EXPECT_EQ(file, shipped + "/LiberationSans-Bold.ttf");
+  EXPECT_EQ(found("Helvetica", 0, 1), 1);
+  EXPECT_EQ(file, shipped + "/LiberationSans-Regular.ttf");
+  EXPECT_EQ(found("Verdana", 0, 0), 0);
+  EXPECT_EQ(found("Times", 0, 0), 0); // no serif face stands in for it
+  // The folders are read once per list; an earlier folder wins a tie.
+  std::filesystem::copy_file(shipped + "/LiberationSans-Regular.ttf", d / "Copy.ttf");
+  EXPECT_EQ(found("Arial", 0, 0), 1);
+  EXPECT_EQ(file, shipped + "/LiberationSans-Regular.ttf");
+  EXPECT_EQ(font_folders_find({d.path, shipped}, "Arial", 0, 0, &file, &index), 1);
+  EXPECT_EQ(file, d / "Copy.ttf");
+  font_folders_release();
 }
 
 TEST_F(Draw2dFonts, DeletedFontsFallBackToTheSystemFont) {

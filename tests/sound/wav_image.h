@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,7 @@ inline std::vector<int16_t> ramp(int frames) {
 // A tone of amplitude 0..1 as floats; a cosine, so its first sample is its peak.
 inline std::vector<float> tone(int frames, double hz, double rate, double amplitude) {
   std::vector<float> v(frames);
-  for (int i = 0; i < frames; i++) v[i] = (float)(amplitude * std::cos(2 * M_PI * hz * i / rate));
+  for (int i = 0; i < frames; i++)
+    v[i] = (float)(amplitude * std::cos(2 * std::numbers::pi * hz * i / rate));
   return v;
 }

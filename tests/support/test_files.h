@@ -5,16 +5,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 // A fresh folder under the system's temporary folder, removed at the end of the test.
 struct ScratchDir {
-  std::string path;
+  std::string path; // UTF-8, "/" between folders on every system
   ScratchDir() {
-    char name[] = "/tmp/quill-test-XXXXXX";
-    path = mkdtemp(name);
+    std::random_device random;
+    for (;;) {
+      auto p = std::filesystem::temp_directory_path() / ("quill-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(p)) {
+        std::u8string name = p.generic_u8string();
+        path.assign(name.begin(), name.end());
+        break;
+      }
+    }
   }
   ~ScratchDir() {
     std::error_code ignored;

@@ -120,8 +120,8 @@ const int D2D_SYSTEM_FONT = 1;
 int d2d_display_dpi();
 // a * b / c rounded half away from zero; -1 when c is 0 or the result overflows.
 int d2d_mul_div(int a, int b, int c);
-// Makes a font from its description; 0 when the face is not installed (fontconfig finds
-// neither that family nor a metric-compatible alias) or cannot be loaded.
+// Makes a font from its description; 0 when the face is not installed (plat_font_find
+// finds neither that family nor a metric-compatible family) or cannot be loaded.
 int d2d_font_create(const D2dFontDesc* desc);
 // The description a font was made from; 0 for no such font.
 int d2d_font_desc(int font, D2dFontDesc* out);
@@ -129,7 +129,7 @@ int d2d_font_desc(int font, D2dFontDesc* out);
 void d2d_font_delete(int font);
 // Forgets the rendered glyphs of a font (they are rendered again on use).
 void d2d_font_flush(int font);
-// Deletes every font and releases FreeType and fontconfig.
+// Deletes every font and releases FreeType and the font lookup.
 void d2d_fonts_shutdown();
 
 // The width and height of a text of len bytes in dc's font (no overhang);

@@ -1,6 +1,7 @@
 #include "runtime/platform/draw2d/draw2d_internal.h"
+#include "runtime/platform/font_folders/font_folders.h"
+#include "runtime/platform/plat_fonts.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <new>
+#include <numbers>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -21,8 +23,6 @@ struct D2dFontFace {
 
 struct D2dFontState {
   FT_Library ft;                           // opened by the first font made from a file
-  FcConfig* fc;                            // loaded by the first lookup of a face name
-  int fc_failed;                           // fontconfig could not load: every lookup fails
   std::unordered_map<int, D2dFont*> fonts; // by handle, the system font not among them
   D2dFont* system;                         // made on first use, kept until shutdown
   int next_handle;                         // handles grow from 2; 1 is the system font
@@ -51,58 +51,12 @@ static uint32_t unicode_of(uint8_t byte) {
   return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte;
 }
 
-// Family names compare as fontconfig compares them: without case and spaces.
+// Family names compare without case and spaces.
 static std::string family_key(const char* name) {
   std::string key;
   for (const char* p = name; *p; p++)
     if (*p != ' ') key += (char)(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
   return key;
-}
-
-// The file and face index of an installed family or of a metric-compatible
-// alias of it. Fontconfig gives the aliases it substitutes for the name the
-// binding "same" (kept strong here); what it merely falls back to is weak.
-static int find_face(const char* family, int bold, int italic, std::string* file, int* index) {
-  if (!fs.fc && !fs.fc_failed) {
-    fs.fc = FcInitLoadConfigAndFonts();
-    fs.fc_failed = !fs.fc;
-  }
-  if (!fs.fc) return 0;
-  FcPattern* pat = FcPatternCreate();
-  if (!pat) return 0;
-  FcPatternAddString(pat, FC_FAMILY, (const FcChar8*)family);
-  FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-  int found = 0;
-  if (FcConfigSubstitute(fs.fc, pat, FcMatchPattern)) {
-    std::vector<std::string> accepted;
-    FcValue v;
-    FcValueBinding binding;
-    for (int i = 0; FcPatternGetWithBinding(pat, FC_FAMILY, i, &v, &binding) == FcResultMatch; i++)
-      if (binding != FcValueBindingWeak && v.type == FcTypeString)
-        accepted.push_back(family_key((const char*)v.u.s));
-    FcDefaultSubstitute(pat);
-    FcResult result;
-    FcPattern* match = FcFontMatch(fs.fc, pat, &result);
-    if (match) {
-      FcChar8* name;
-      for (int i = 0; !found && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch;
-           i++)
-        for (const std::string& a : accepted)
-          if (a == family_key((const char*)name)) found = 1;
-      FcChar8* path;
-      if (found && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
-        *file = (const char*)path;
-        if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
-      } else {
-        found = 0;
-      }
-      FcPatternDestroy(match);
-    }
-  }
-  FcPatternDestroy(pat);
-  return found;
 }
 
 static long to_pixels(FT_Pos v) { return (v + 32) >> 6; }
@@ -114,7 +68,7 @@ static int open_face(D2dFont* f, const std::string& file, int index) {
     return 0;
   }
   FT_Face face;
-  if (FT_New_Face(fs.ft, file.c_str(), index, &face)) return 0;
+  if (!font_open_face(fs.ft, file.c_str(), index, &face)) return 0;
   if (!FT_IS_SCALABLE(face) || !face->units_per_EM) {
     FT_Done_Face(face);
     return 0;
@@ -176,7 +130,7 @@ static int open_face(D2dFont* f, const std::string& file, int index) {
 static void set_direction(D2dFont* f) {
   int tenths = f->desc.escapement % 3600;
   f->rotated = tenths != 0;
-  double a = tenths * M_PI / 1800.0;
+  double a = tenths * std::numbers::pi / 1800.0;
   f->cos_a = f->rotated ? std::cos(a) : 1.0;
   f->sin_a = f->rotated ? std::sin(a) : 0.0;
 }
@@ -231,7 +185,7 @@ int d2d_font_create(const D2dFontDesc* desc) {
   } else {
     std::string file;
     int index = 0;
-    if (!find_face(f->desc.face, f->desc.weight >= 600, f->desc.italic, &file, &index) ||
+    if (!plat_font_find(f->desc.face, f->desc.weight >= 600, f->desc.italic, &file, &index) ||
         !open_face(f, file, index)) {
       delete f;
       return 0;
@@ -280,9 +234,7 @@ void d2d_fonts_shutdown() {
   fs.system = nullptr;
   if (fs.ft) FT_Done_FreeType(fs.ft);
   fs.ft = nullptr;
-  if (fs.fc) FcConfigDestroy(fs.fc);
-  fs.fc = nullptr;
-  fs.fc_failed = 0;
+  plat_fonts_release();
 }
 
 static void render_outline(D2dFont* f, uint8_t byte, D2dGlyph* g) {

@@ -1,7 +1,7 @@
 // Null backend: clock, exit, keyboard and message box without a window system.
 #include "runtime/platform/null/null_platform.h"
 #include "runtime/platform/plat_key_routes.h"
-#include "runtime/platform/posix/posix_common.h"
+#include "runtime/platform/plat_system.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -51,7 +51,7 @@ void plat_local_time(PlatLocalTime* out) {
   if (core.fixed_time)
     *out = core.time;
   else
-    posix_local_time(out);
+    sys_local_time(out);
 }
 
 int plat_keyboard_open() { return core.keyboard_present; }

@@ -1,4 +1,4 @@
-#include "runtime/platform/posix/posix_common.h"
+#include "runtime/platform/plat_system.h"
 
 #include <cerrno>
 #include <csignal>
@@ -42,18 +42,18 @@ int plat_quit_signals(int catch_them) {
 
 int plat_quit_signalled() { return quit.arrived; }
 
-uint32_t posix_monotonic_ms() {
+uint32_t sys_monotonic_ms() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
 }
 
-void posix_sleep_ms(uint32_t ms) {
+void sys_sleep_ms(uint32_t ms) {
   timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
-void posix_local_time(PlatLocalTime* out) {
+void sys_local_time(PlatLocalTime* out) {
   time_t now = time(nullptr);
   tm t{};
   localtime_r(&now, &t);

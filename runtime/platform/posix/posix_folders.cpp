@@ -20,17 +20,17 @@ std::string plat_program_relative(const char* relative) {
 std::string plat_user_data_folder() {
   // Relative values are to be ignored, as the base-directory rules say.
   const char* data = getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return data;
+  if (data && data[0] == '/') return std::string(data) + "/quillmoor";
   const char* home = getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share";
+  if (home && home[0] == '/') return std::string(home) + "/.local/share/quillmoor";
   return "";
 }
 
 std::string plat_user_config_folder() {
   const char* config = getenv("XDG_CONFIG_HOME");
-  if (config && config[0] == '/') return config;
+  if (config && config[0] == '/') return std::string(config) + "/quillmoor";
   const char* home = getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.config";
+  if (home && home[0] == '/') return std::string(home) + "/.config/quillmoor";
   return "";
 }
 

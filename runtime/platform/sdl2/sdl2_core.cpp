@@ -1,12 +1,12 @@
 // SDL2 backend: clock, exit and message box.
-#include "runtime/platform/posix/posix_common.h"
+#include "runtime/platform/plat_system.h"
 
 #include <SDL.h>
 #include <cstdlib>
 
-uint32_t plat_ticks_ms() { return posix_monotonic_ms(); }
-void plat_sleep_ms(uint32_t ms) { posix_sleep_ms(ms); }
-void plat_local_time(PlatLocalTime* out) { posix_local_time(out); }
+uint32_t plat_ticks_ms() { return sys_monotonic_ms(); }
+void plat_sleep_ms(uint32_t ms) { sys_sleep_ms(ms); }
+void plat_local_time(PlatLocalTime* out) { sys_local_time(out); }
 
 void plat_exit(int code) {
   SDL_Quit();

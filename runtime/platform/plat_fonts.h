@@ -1,0 +1,13 @@
+// Where the 2D layer finds the file of a typeface: fontconfig on Linux, a scan
+// of font folders on Windows and in the browser (font_folders/).
+#pragma once
+
+#include <string>
+
+// The file and face index of an installed scalable family, its name compared
+// without case and spaces, in the wanted weight and slant where the family has
+// them; when the family is missing, of a metric-compatible family standing in
+// for it (Liberation Sans for Arial). 0 when neither is installed.
+int plat_font_find(const char* family, int bold, int italic, std::string* file, int* index);
+// Releases what the lookups keep (a loaded configuration, a list of faces).
+void plat_fonts_release();
