@@ -4,6 +4,9 @@
 #include "tests/display/x_game.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 
 // What a window manager sends when the close box is clicked (x11_close.cpp).
 bool request_close(const std::string& display, unsigned long window);
@@ -66,9 +69,21 @@ TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
 TEST_F(RealWindow, WithoutASoundDeviceTheGameSaysSoInOneLineOfItsOwn) {
   if (access("/dev/snd", F_OK) == 0 || access("/run/pulse/native", F_OK) == 0)
     GTEST_SKIP() << "this machine has a sound device";
+  // Another user's folder, with a PulseAudio socket in it that nobody answers.
   ScratchDir others;
   std::string runtime_dir = "/";
-  if (geteuid() == 0 && chown(others.path.c_str(), 65534, 65534) == 0) runtime_dir = others.path;
+  if (geteuid() == 0) {
+    mkdir((others / "pulse").c_str(), 0700);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", (others / "pulse/native").c_str());
+    int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (s >= 0 && bind(s, (sockaddr*)&address, sizeof address) == 0 &&
+        chown((others / "pulse").c_str(), 65534, 65534) == 0 &&
+        chown(others.path.c_str(), 65534, 65534) == 0)
+      runtime_dir = others.path;
+    if (s >= 0) close(s);
+  }
   Child game;
   ASSERT_TRUE(game.start(game_program, QUILL_DATA_DIR,
                          {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=",
