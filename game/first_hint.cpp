@@ -4,7 +4,8 @@
 #include "game/controls.h"
 #include "game/game_state.h"
 #include "game/options.h"
-#include "runtime/core/small_files.h"
+#include "runtime/core/dates.h"
+#include "runtime/core/folders.h"
 #include "runtime/input_sound/keyboard.h"
 
 #include <cstdint>
@@ -13,16 +14,15 @@
 // frame still counts as none.
 static const char* const mark = ".\\played";
 
-void first_hint_start() {
-  game.first_hint = options.first_hint && !small_file_exists(mark) ? 1 : 0;
-}
+void first_hint_start() { game.first_hint = options.first_hint && file_size(mark) == -1 ? 1 : 0; }
 
 void first_hint_step() {
   if (game.first_hint == 1) {
     game.first_hint = 2;
     game.first_hint_time = game.now;
-    small_file_write(mark, "Quillmoor was started in this folder; its first hint is not shown "
-                           "again.\n");
+    const std::string note =
+        "Quillmoor was started in this folder; its first hint is not shown again.\n";
+    file_write_all(mark, std::vector<uint8_t>(note.begin(), note.end()));
   } else if (game.first_hint == 2) {
     int shown = (int)((uint32_t)game.now - (uint32_t)game.first_hint_time);
     if (key_down(KEY_ANY) || shown >= 8000) game.first_hint = 0;

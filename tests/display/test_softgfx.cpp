@@ -16,6 +16,14 @@ uint32_t get32(const Surface* s, int x, int y) {
 void put32(Surface* s, int x, int y, uint32_t p) {
   std::memcpy(s->pixels + (size_t)y * s->pitch + 4 * (size_t)x, &p, 4);
 }
+// The texels written as the device wants them written: through a lock.
+void write_texels(GfxTexture* t, const void* bytes, size_t n) {
+  int pitch;
+  uint8_t* texels = gfx_texture_lock(t, &pitch, 0);
+  ASSERT_NE(texels, nullptr);
+  std::memcpy(texels, bytes, n);
+  gfx_texture_unlock(t);
+}
 uint16_t get16(const Surface* s, int x, int y) {
   uint16_t p;
   std::memcpy(&p, s->pixels + (size_t)y * s->pitch + 2 * (size_t)x, 2);
@@ -125,44 +133,54 @@ TEST(Surfaces, CopyIsClippedToBothSurfaces) {
   surface_free(dst);
 }
 
-// Every texel alpha, runs of every length from 1 up, clipped on any side and
-// not: the keyed draw must match the plain rule. Each texture is drawn, written
-// anew through a lock and drawn again, so runs kept from before would show.
-TEST_F(Device, KeyedBlendMatchesThePlainRuleAtEveryWidthAndAfterARewrite) {
+// Every texel alpha, runs of every length from 1 up, rows like the one above
+// and not, clipped on any side and not: keyed and plain draws must match their
+// rules. Each texture is drawn keyed, written anew through a lock, drawn plain,
+// written and drawn keyed again, so anything kept from before would show.
+TEST_F(Device, DrawsMatchThePlainRulesAtEveryWidthAndAfterARewrite) {
   std::mt19937 random(7);
   Surface* bb = gfx_device_back_buffer(device);
   auto rgb = [&](int i, int y) { return get32(bb, i, y) & 0xFFFFFF; };
+  const int h = 4;
   for (int w : {1, 2, 3, 4, 5, 7, 8, 9, 16, 19, 70}) {
     for (int x : {-3, 0, 5, 64 - w + 2}) {
       for (int y : {-1, 4}) {
-        GfxTexture* t = texture(w, 3);
-        for (int pass = 0; pass < 2; pass++) {
+        GfxTexture* t = texture(w, h);
+        for (int pass = 0; pass < 3; pass++) {
+          const bool keyed = pass != 1;
           int pitch;
           uint8_t* texels = gfx_texture_lock(t, &pitch, 0);
           ASSERT_NE(texels, nullptr);
-          for (int j = 0; j < 3; j++)
-            for (int i = 0; i < w; i++) {
+          for (int j = 0; j < h; j++) {
+            uint8_t* row = texels + (size_t)j * pitch;
+            // 0: like the row above, 1: like it but for its last texel, 2: new.
+            const int kind = j ? (int)(random() % 3) : 2;
+            if (kind < 2) std::memcpy(row, row - pitch, 4 * (size_t)w);
+            for (int i = kind == 0 ? w : kind == 1 ? w - 1 : 0; i < w; i++) {
               static const uint32_t alphas[] = {0, 255, 255, 0, 128};
               uint32_t texel = alphas[random() % 5] << 24 | (random() & 0xFFFFFF);
-              std::memcpy(texels + (size_t)j * pitch + 4 * (size_t)i, &texel, 4);
+              std::memcpy(row + 4 * (size_t)i, &texel, 4);
             }
+          }
           gfx_texture_unlock(t);
           for (int j = 0; j < bb->height; j++)
             for (int i = 0; i < bb->width; i++) put32(bb, i, j, random() & 0xFFFFFF);
           std::vector<uint32_t> before;
-          for (int j = 0; j < 3; j++)
+          for (int j = 0; j < h; j++)
             for (int i = 0; i < 64; i++) before.push_back(j + y >= 0 ? rgb(i, j + y) : 0);
 
           ASSERT_EQ(gfx_begin_scene(device), GFX_OK);
-          ASSERT_EQ(draw(t, x, y, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA), GFX_OK);
+          ASSERT_EQ(keyed ? draw(t, x, y, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA)
+                          : draw(t, x, y, GFX_BLEND_ONE, GFX_BLEND_ZERO),
+                    GFX_OK);
           gfx_end_scene(device);
-          for (int j = 0; j < 3; j++)
+          for (int j = 0; j < h; j++)
             for (int i = 0; i < 64 && j + y >= 0; i++) {
               uint32_t d = before[j * 64 + i], want = d;
               if (i >= x && i < x + w) {
                 uint32_t texel = get32(gfx_texture_level(t), i - x, j), a = texel >> 24;
-                if (a == 255) want = texel & 0xFFFFFF;
-                if (a == 128) {
+                if (a == 255 || !keyed) want = texel & 0xFFFFFF;
+                if (a == 128 && keyed) {
                   want = 0;
                   for (int shift = 0; shift < 24; shift += 8)
                     want |=
@@ -208,9 +226,8 @@ TEST_F(Device, SixteenBitTexturesOnEveryBackBuffer) {
     params.back_buffer_format = format;
     ASSERT_EQ(gfx_device_reset(device, &params), GFX_OK);
     GfxTexture* t = texture(2, 1, FMT_A1R5G5B5);
-    Surface* s = gfx_texture_level(t);
     uint16_t texels[2] = {0x7C00, 0x8000 | 0x03E0}; // red, key-clear; green, shown
-    std::memcpy(s->pixels, texels, 4);
+    write_texels(t, texels, 4);
     gfx_clear(device, 0x0000FF);
     gfx_begin_scene(device);
     draw(t, 0, 0, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
@@ -233,7 +250,8 @@ TEST_F(Device, SixteenBitTexturesOnEveryBackBuffer) {
 
 TEST_F(Device, ResetNeedsTheBackBufferBackAndRestoresDefaults) {
   GfxTexture* t = texture(1, 1);
-  put32(gfx_texture_level(t), 0, 0, 0xFF123456);
+  const uint32_t texel = 0xFF123456;
+  write_texels(t, &texel, 4);
   gfx_set_render_state(device, GFX_RS_ALPHABLENDENABLE, 1);
   Surface* bb = gfx_device_back_buffer(device);
   (void)bb;
@@ -269,8 +287,14 @@ TEST_F(Device, LocksAndDeviceContextsExcludeEachOther) {
   EXPECT_EQ(gfx_surface_lock(bb, &pitch, 0), nullptr);
   EXPECT_EQ(gfx_surface_release_dc(bb), GFX_OK);
   EXPECT_EQ(gfx_surface_release_dc(bb), GFX_INVALIDCALL);
+  Surface* alpha = surface_create(2, 2, FMT_A8R8G8B8);
+  EXPECT_EQ(gfx_surface_get_dc(alpha), nullptr); // no context with alpha
+  surface_free(alpha);
   GfxTexture* t = texture(2, 2);
-  EXPECT_EQ(gfx_surface_get_dc(gfx_texture_level(t)), nullptr); // no context with alpha
+  ASSERT_NE(gfx_texture_lock(t, &pitch, GFX_LOCK_READONLY), nullptr);
+  EXPECT_EQ(gfx_texture_lock(t, &pitch, 0), nullptr) << "one lock at a time";
+  EXPECT_EQ(gfx_texture_unlock(t), GFX_OK);
+  EXPECT_EQ(gfx_texture_unlock(t), GFX_INVALIDCALL);
   gfx_texture_release(t);
   gfx_back_buffer_release(device);
 }

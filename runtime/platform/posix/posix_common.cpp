@@ -1,57 +1,14 @@
+// POSIX files and local time: Linux's, and the browser's through emscripten.
+// The process, its signals, the clock, the sleep and the thread differ between
+// the two (posix_system.cpp, web/web_system.cpp).
 #include "runtime/platform/plat_system.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-// The requests to end that arrive as signals.
-struct QuitSignalState {
-  volatile sig_atomic_t arrived; // set by the handler
-  int caught;                    // the handlers are ours
-  struct sigaction before[2];    // SIGTERM's and SIGINT's actions before ours
-};
-static QuitSignalState quit;
-static const int quit_signals[2] = {SIGTERM, SIGINT};
-
-static void note_quit(int) { quit.arrived = 1; }
-
-int plat_quit_signals(int catch_them) {
-  if (!catch_them) {
-    for (int i = 0; i < 2 && quit.caught; i++) sigaction(quit_signals[i], &quit.before[i], nullptr);
-    quit.caught = 0;
-    quit.arrived = 0;
-    return 1;
-  }
-  quit.arrived = 0;
-  struct sigaction action = {};
-  action.sa_handler = note_quit;
-  sigemptyset(&action.sa_mask);
-  // A player who asks twice, or a desktop that insists, is not kept waiting.
-  action.sa_flags = SA_RESETHAND;
-  int ok = 1;
-  for (int i = 0; i < 2; i++)
-    ok &= sigaction(quit_signals[i], &action, quit.caught ? nullptr : &quit.before[i]) == 0;
-  quit.caught = 1;
-  return ok;
-}
-
-int plat_quit_signalled() { return quit.arrived; }
-
-uint32_t sys_monotonic_ms() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
-}
-
-void sys_sleep_ms(uint32_t ms) {
-  timespec ts{(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
-}
 
 void sys_local_time(PlatLocalTime* out) {
   time_t now = time(nullptr);
@@ -59,8 +16,6 @@ void sys_local_time(PlatLocalTime* out) {
   localtime_r(&now, &t);
   *out = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
-
-uint32_t plat_thread_id() { return (uint32_t)syscall(SYS_gettid); }
 
 std::string plat_path(const char* name) {
   std::string path = name ? name : "";
