@@ -1,5 +1,6 @@
 // The command line: what starts the game, what ends at once and with which code.
 #include "game/options.h"
+#include "runtime/display/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ TEST(CommandLine, MuteAndNoHint) {
   EXPECT_EQ(parse({"--help"}, &text, &code), 0);
   EXPECT_NE(text.find("--mute"), std::string::npos);
   EXPECT_NE(text.find("--no-hint"), std::string::npos);
-  options = GameOptions{1, 0};
+  EXPECT_EQ(parse({"--no-hint"}, &text, &code), 1); // as the other tests find them
 }
 
 TEST(CommandLine, HelpAndVersionPrintAndEndWithZero) {
@@ -56,6 +57,24 @@ TEST(CommandLine, ScaleTakesOneToEightOrAuto) {
     EXPECT_EQ(code, 2);
   }
   EXPECT_EQ(parse({"--scale"}, &text, &code), 0);
+  EXPECT_EQ(code, 2);
+}
+
+TEST(CommandLine, FitIsWholeOrSharpAndBothByDefault) {
+  std::string text;
+  int code;
+  EXPECT_EQ(parse({}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_AUTO);
+  EXPECT_EQ(parse({"--fit", "whole"}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_WHOLE);
+  EXPECT_EQ(parse({"--fit=sharp"}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_SHARP);
+  for (auto bad : {"", "auto", "wholesome"}) {
+    EXPECT_EQ(parse({"--fit", bad}, &text, &code), 0) << bad;
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(text.starts_with("quillmoor: --fit takes 'whole' or 'sharp'\n")) << text;
+  }
+  EXPECT_EQ(parse({"--fit"}, &text, &code), 0);
   EXPECT_EQ(code, 2);
 }
 
