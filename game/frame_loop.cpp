@@ -9,6 +9,7 @@
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/core/clock_random.h"
+#include "runtime/core/process.h"
 #include "runtime/core/strings.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
@@ -18,7 +19,6 @@
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
-#include "runtime/platform/plat_core.h"
 
 #include <algorithm>
 
@@ -35,7 +35,7 @@ static void startup_runtime() {
 void game_startup() {
   game_state_reset();
   startup_runtime();
-  plat_quit_signals(1);
+  process_catch_quit(1); // main caught them first thing; a request since then is kept
   game.quit_requested = 0;
   game.screen_open = 0;
   game.windowed = 1;
@@ -141,7 +141,7 @@ static void draw_text_layer() {
 
 void game_frame() {
   // A logout or Ctrl+C in a terminal asks to quit, as the close box does.
-  if (plat_quit_signalled()) game.quit_requested = 1;
+  if (process_quit_requested()) game.quit_requested = 1;
   if (game.windowed)
     while (int event = window_event())
       if (event == EVENT_CLOSE) game.quit_requested = 1;

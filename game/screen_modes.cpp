@@ -4,8 +4,10 @@
 #include "game/game_state.h"
 #include "game/options.h"
 #include "game/sprite_assets.h"
+#include "game/work_folder.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/dates.h"
+#include "runtime/core/process.h"
 #include "runtime/core/strings.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprites.h"
@@ -14,7 +16,6 @@
 #include "runtime/image/images.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
-#include "runtime/platform/plat_core.h"
 
 // ---- Opening and closing the screen ----
 
@@ -61,6 +62,8 @@ int open_game_screen(int windowed) {
 // ---- Keys after the flip ----
 
 int take_screenshot() {
+  // The installed folder is not the game's to write in.
+  if (!work_folder_writable()) return 0;
   int shot = sprite_grab(-1, 0, 0, screen_w, screen_h);
   if (!shot) return 0;
   // One name a second: a second press within it overwrites the first file.
@@ -93,7 +96,7 @@ void shutdown_runtime() {
   font_shutdown();
   image_shutdown();
   image_alpha_unload();
-  plat_quit_signals(0);
+  process_catch_quit(0);
 }
 
 void fatal_error(const std::string& message) {
@@ -108,5 +111,6 @@ void fatal_error(const std::string& message) {
     delay_ms(50);
   }
   shutdown_runtime();
-  plat_exit(0);
+  // A launcher or script can tell an ending in error from a quit.
+  process_exit(text.empty() ? 0 : 1);
 }

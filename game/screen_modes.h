@@ -17,7 +17,8 @@ int take_screenshot();
 void check_mode_keys();
 
 // Closes the screen, shows message in a box unless it is empty, fades the sounds
-// out, shuts the runtime down and ends the process with exit code 0.
+// out, shuts the runtime down and ends the process: exit code 0 for an ordinary
+// end (an empty message), 1 for an error.
 [[noreturn]] void fatal_error(const std::string& message);
 // Each runtime module's release step, in order.
 void shutdown_runtime();

@@ -1,5 +1,7 @@
 #include "game/sound_bank.h"
 
+#include "game/work_folder.h"
+
 #include "runtime/input_sound/sound.h"
 
 // File of each sound number; what plays them is in the rules that call sound_play.
@@ -17,9 +19,11 @@ static const char* const sound_files[11] = {
     ".\\hear\\inc.wav",  // 10 the ending; the monster's change
 };
 
+static int load(int n, const char* file) { return sound_load(n, work_folder_file(file).c_str()); }
+
 int load_sounds() {
-  for (int n = 0; n < 10; n++) sound_load(n, sound_files[n]);
+  for (int n = 0; n < 10; n++) load(n, sound_files[n]);
   // Without its own recording the ending uses the caption's.
-  if (!sound_load(10, sound_files[10])) sound_load(10, sound_files[3]);
+  if (!load(10, sound_files[10])) load(10, sound_files[3]);
   return 0;
 }

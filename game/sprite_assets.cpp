@@ -1,13 +1,18 @@
 #include "game/sprite_assets.h"
 
 #include "game/game_state.h"
+#include "game/work_folder.h"
 #include "runtime/core/dates.h"
+#include "runtime/core/folders.h"
 #include "runtime/display/sprites.h"
+#include "runtime/display/window.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
-#include "runtime/platform/plat_window.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 static const char* const FRAME_NAMES[KIND_COUNT][4] = {
     {"sir0", "sir1", "sir2", "sir3"},     {"rox0", "rox1", "rox2", "rox3"},
@@ -28,21 +33,37 @@ static int round_half_even(double v) {
   return (int)low;
 }
 
-// Writes the scaled copy from the source picture; a failure leaves no copy or
-// an empty one, which the caller's size test catches.
-static void make_scaled_copy(const std::string& source, const std::string& copy) {
-  int image = image_load(-1, source.c_str());
-  if (!image) return;
-  if (image_resize(image, image_width(image) * 4, image_height(image) * 4, 1))
-    image_save(image, copy.c_str(), IMAGE_FORMAT_PNG);
-  image_free(image);
+struct SpriteAssetsState {
+  int told_unkept; // the player was told that the scaled copies cannot be kept
+};
+static SpriteAssetsState assets;
+
+static int keyed(int sprite) {
+  if (sprite) sprite_set_key_colour(sprite, KEY_MAGENTA);
+  return sprite;
 }
 
-// The sprite of a scaled copy, keyed on magenta; 0 when there is no usable copy.
-static int load_copy(const std::string& copy) {
-  if (file_size(copy.c_str()) <= 0) return 0;
-  int sprite = sprite_load(-1, copy.c_str());
-  if (sprite) sprite_set_key_colour(sprite, KEY_MAGENTA);
+// The sprite of the source picture scaled by four with hard edges, made in
+// memory; the scaled copy is saved for the next start where the folder allows.
+// A copy that cannot be saved (a read-only or full disk) costs only time: the
+// player is told once, and it is made again at the next start.
+static int make_scaled_sprite(const std::string& source, const std::string& copy) {
+  int image = image_load(-1, source.c_str());
+  if (!image) return 0;
+  int sprite = 0;
+  if (image_resize(image, image_width(image) * 4, image_height(image) * 4, 1)) {
+    if (work_folder_writable() && !image_save(image, copy.c_str(), IMAGE_FORMAT_PNG) &&
+        !assets.told_unkept) {
+      assets.told_unkept = 1;
+      const std::string why = strerror(errno);
+      fprintf(stderr,
+              "quillmoor: cannot keep the scaled pictures in %s/see (%s); they are made "
+              "again at every start\n",
+              folder_current().c_str(), why.c_str());
+    }
+    sprite = keyed(sprite_from_image(-1, image));
+  }
+  image_free(image);
   return sprite;
 }
 
@@ -53,17 +74,11 @@ int load_scaled_sprite(const std::string& name, int reload) {
   if (!known || reload) {
     // A first start scales every picture, seconds for big ones: between two
     // pictures the window system is let in, so the window keeps answering it.
-    plat_event_pump();
-    const std::string source = ".\\see\\" + name + ".png", copy = ".\\see\\" + name + "_x4.png";
-    // Missing (-1), a folder (-2) or empty (0): make it.
-    bool made = file_size(copy.c_str()) <= 0;
-    if (made) make_scaled_copy(source, copy);
-    result = load_copy(copy);
-    // A copy that will not load (a write cut short) would otherwise be kept for good.
-    if (!result && !made) {
-      make_scaled_copy(source, copy);
-      result = load_copy(copy);
-    }
+    window_pump();
+    const std::string copy = ".\\see\\" + name + "_x4.png";
+    // A copy missing, empty, a folder or damaged (a write cut short) is made anew.
+    result = file_size(copy.c_str()) > 0 ? keyed(sprite_load(-1, copy.c_str())) : 0;
+    if (!result) result = make_scaled_sprite(work_folder_file(".\\see\\" + name + ".png"), copy);
     if (result) name_map_add(game.sprite_names, name) = result;
   }
   // Animated entities and followers hold a row of the frame table, not a sprite.
@@ -75,12 +90,12 @@ int load_scaled_sprite(const std::string& name, int reload) {
 
 int load_sprites(int reload) {
   // 0 means no image here, never image slot 0, which is not ours to touch.
-  int land = image_load(-1, ".\\see\\urth.png");
+  int land = image_load(-1, work_folder_file(".\\see\\urth.png").c_str());
   game.world_width = land ? (float)image_width(land) * 4.0f : 0.0f;
   game.panel_count = round_half_even(game.world_width / 640.0);
   game.panels.assign((size_t)game.panel_count, 0);
   for (int i = 0; i < game.panel_count; i++) {
-    plat_event_pump();
+    window_pump();
     // Made in memory: a shared scratch file would be fought over by two copies
     // of the game in one folder, and cannot be written in a read-only one.
     int slice = image_copy(land, -1, 640 * i / 4, 0, 160, image_height(land));

@@ -5,10 +5,12 @@
 
 #include <string>
 
-// The sprite of ".\see\" + name + ".png" through its scaled copy (made when missing
-// or empty); records it under name and moves the static entities that showed the
-// name's previous sprite to it. With reload 0 a known name gives its sprite
-// without loading. 0 when no sprite could be made (the entities then show nothing).
+// The sprite of ".\see\" + name + ".png" through its scaled copy; one missing,
+// empty or damaged is made anew, and the sprite is made from it in memory even
+// when it cannot be saved. Records it under name and moves the static entities
+// that showed the name's previous sprite to it. With reload 0 a known name gives
+// its sprite without loading. 0 when no sprite could be made (the entities then
+// show nothing).
 int load_scaled_sprite(const std::string& name, int reload);
 // Cuts ".\see\urth.png" into the panels and loads the frame table and the five
 // singles; a picture that fails leaves 0 in its place. Always returns 0.

@@ -1,78 +1,129 @@
 #include "game/work_folder.h"
 
-#include "runtime/platform/plat_core.h"
-#include "runtime/platform/plat_folders.h"
+#include "runtime/core/dates.h"
+#include "runtime/core/folders.h"
 
 #include <cerrno>
 #include <cstring>
 
+struct WorkFolderState {
+  std::string installed; // the installed folder when the player's folder is used, else ""
+  int read_only;         // working in the installed folder
+};
+static WorkFolderState work;
+
 static const char* const parts[2][2] = {{"see", "pictures"}, {"hear", "sounds"}};
 
 static bool holds_art(const std::string& folder) {
-  return plat_file_kind((folder + "/see").c_str(), nullptr) == PLAT_FOLDER &&
-         plat_file_kind((folder + "/hear").c_str(), nullptr) == PLAT_FOLDER;
+  return file_size((folder + "/see").c_str()) == -2 && file_size((folder + "/hear").c_str()) == -2;
 }
 
 // The scaled copies were made from the art of the installed version named in
-// the folder's stamp; another version's art may differ, so they are dropped.
+// the folder's stamp; another version's art may differ, so the copies of its
+// pictures go (a file of the player's own, even one named like a copy, stays).
+// The new stamp is written only once every one of them is gone: one that could
+// not be removed is tried again at the next start, never kept for good.
 static void check_stamp(const std::string& installed, const std::string& user) {
   std::vector<uint8_t> theirs, mine;
-  plat_read_file((installed + "/version").c_str(), &theirs, 256);
-  plat_read_file((user + "/version").c_str(), &mine, 256);
+  file_read_all((installed + "/version").c_str(), &theirs, 256);
+  file_read_all((user + "/version").c_str(), &mine, 256);
   if (mine == theirs) return;
   std::vector<std::string> names;
-  plat_list_folder((user + "/see").c_str(), &names);
-  for (const std::string& n : names)
-    if (n.ends_with("_x4.png")) plat_remove_file((user + "/see/" + n).c_str());
-  PlatWriteFile stamp;
-  if (plat_write_begin(&stamp, (user + "/version").c_str()))
-    plat_write_end(&stamp, fwrite(theirs.data(), 1, theirs.size(), stamp.file) == theirs.size());
+  if (!folder_list((user + "/see").c_str(), &names)) return;
+  bool all_gone = true;
+  for (const std::string& n : names) {
+    if (!n.ends_with("_x4.png")) continue;
+    const std::string source = installed + "/see/" + n.substr(0, n.size() - 7) + ".png",
+                      copy = user + "/see/" + n;
+    if (file_size(source.c_str()) < 0 || file_size(copy.c_str()) < 0) continue;
+    if (!file_remove(copy.c_str())) all_gone = false;
+  }
+  if (all_gone) file_write_all((user + "/version").c_str(), theirs);
 }
 
 // Links every installed picture and sound into the player's folder, so an
-// upgrade's art is used at once; the copies and screenshots are the folder's own.
-static int fill_user_folder(const std::string& installed, const std::string& user) {
+// upgrade's art is used at once; the copies and screenshots are the folder's
+// own. An entry that stands in a link's way (a folder of the player's) is left
+// alone and named in *report; the installed file serves in its place.
+static int fill_user_folder(const std::string& installed, const std::string& user,
+                            std::string* report) {
   for (const auto& part : parts)
-    if (!plat_make_folders((user + "/" + part[0]).c_str())) return 0;
+    if (!folder_make((user + "/" + part[0]).c_str())) return 0;
   check_stamp(installed, user);
+  std::string first;
+  int more = 0;
   for (const auto& part : parts) {
     std::vector<std::string> names;
-    if (!plat_list_folder((installed + "/" + part[0]).c_str(), &names)) return 0;
+    if (!folder_list((installed + "/" + part[0]).c_str(), &names)) return 0;
     for (const std::string& n : names) {
-      const std::string from = installed + "/" + part[0] + "/" + n;
-      if (!plat_link_file(from.c_str(), (user + "/" + part[0] + "/" + n).c_str())) return 0;
+      const std::string from = installed + "/" + part[0] + "/" + n,
+                        link = user + "/" + part[0] + "/" + n;
+      if (file_link(from.c_str(), link.c_str())) continue;
+      if (first.empty())
+        first = link + ": " + strerror(errno);
+      else
+        more++;
     }
   }
-  return plat_change_folder(user.c_str());
+  if (!folder_enter(user.c_str())) return 0;
+  if (!first.empty())
+    *report += "quillmoor: cannot link " + first +
+               (more ? " (and " + std::to_string(more) + " more)" : std::string()) +
+               "; the installed files are used in their place\n";
+  return 1;
 }
 
-// The scaled copies and screenshots go to see/; a folder that holds the art but
-// cannot take them (an installed game's own folder on Windows) is not worked in.
-static bool takes_copies(const std::string& folder) {
-  PlatWriteFile probe;
-  if (!plat_write_begin(&probe, (folder + "/see/.write-probe").c_str())) return false;
-  plat_write_end(&probe, 0);
-  return true;
+// What a killed copy of the game left half-written in the working folder.
+static void remove_leftovers() {
+  for (const char* folder : {".", "see", "hear"}) folder_remove_leftovers(folder);
 }
 
 int work_folder_choose(const std::string& installed, std::string* report) {
+  work = WorkFolderState{};
+  // The scaled copies and screenshots go to see/; a folder that holds the art
+  // but cannot take them (an installed game's own folder on Windows) is worked
+  // in only when no better one can be had.
   const bool here = holds_art(".");
-  if (here && takes_copies(".")) return 1;
+  if (here && folder_takes_files("see")) {
+    remove_leftovers();
+    return 1;
+  }
   const bool is_installed = !installed.empty() && holds_art(installed);
   if (is_installed) {
-    std::string user = plat_user_data_folder();
-    if (user.empty()) {
-      *report += "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files\n";
-    } else {
-      if (fill_user_folder(installed, user)) return 1;
-      *report += "quillmoor: cannot make " + user + ": " + strerror(errno) + "\n";
+    const std::string user = folder_user_data();
+    std::string why =
+        "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files";
+    if (!user.empty()) {
+      if (fill_user_folder(installed, user, report)) {
+        work.installed = installed;
+        remove_leftovers();
+        return 1;
+      }
+      why = "quillmoor: cannot make " + user + ": " + strerror(errno);
     }
+    // The game still runs, from the art here or the installed art, its copies
+    // kept in memory.
+    if (here || folder_enter(installed.c_str())) {
+      work.read_only = 1;
+      *report += why + "; the scaled pictures are kept in memory only\n";
+      return 1;
+    }
+    *report += why + "\n";
   }
-  // Run on here, with whatever this folder holds.
+  // Art here that cannot take the copies: they are made in memory.
   if (here) return 1;
+  // Run on here, with whatever this folder holds.
   const char* hint = is_installed ? "" : " (start the game from its data folder, build/data)";
   for (const auto& part : parts)
-    if (plat_file_kind(part[0], nullptr) != PLAT_FOLDER)
+    if (file_size(part[0]) != -2)
       *report += std::string("quillmoor: no ") + part[1] + " in ./" + part[0] + hint + "\n";
   return 0;
 }
+
+std::string work_folder_file(const std::string& name) {
+  if (work.installed.empty() || file_size(name.c_str()) >= 0) return name;
+  size_t skip = name.starts_with(".\\") || name.starts_with("./") ? 2 : 0;
+  return work.installed + "/" + name.substr(skip);
+}
+
+int work_folder_writable() { return !work.read_only; }

@@ -1,10 +1,19 @@
 // The folder the game works in: the current one when it holds see/ and hear/;
-// else the player's own folder, made from the installed art and sounds.
+// else the player's own folder, made from the installed art and sounds; else,
+// when that cannot be had, the installed folder itself.
 #pragma once
 
 #include <string>
 
 // Picks the working folder and enters it; installed is the folder of the
-// installed see/ and hear/. Returns 0 when the game will run without pictures
-// or sounds, with one line a fault appended to *report.
+// installed see/ and hear/. What the player should know (a folder that cannot
+// be made, a stray entry, missing art) goes to *report, one line a fault.
+// Returns 0 when the game will run without pictures or sounds.
 int work_folder_choose(const std::string& installed, std::string* report);
+// Where the game finds one of its files (".\see\sir0.png"): in the working
+// folder, or in the installed folder when an entry there (a stray folder of the
+// player's) kept it from being linked.
+std::string work_folder_file(const std::string& name);
+// 1 when the game's own files (scaled copies, screenshots) may be written in the
+// working folder; 0 in the installed folder, which is not the game's to write.
+int work_folder_writable();

@@ -3,8 +3,8 @@
 # with debootstrap, copies a clean clone of this checkout (its last commit) into
 # it and there, with nothing else installed and no display, runs the README's
 # play command exactly as written. It must install what it needs, build, start
-# the game and end with "Screen fail :(" and exit code 0. With --full the
-# README's test command then runs there too.
+# the game and end with "Screen fail :(" and exit code 1 (an error ending). With
+# --full the README's test command then runs there too.
 # Usage: tools/fresh_check.sh [--full]    (as root, or through sudo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -123,9 +123,9 @@ step "the play command: $play"
 status=0
 inside "$play_limit" "$play" || status=$?
 last=$(tail -n 1 "$log")
-if [ "$status" -ne 0 ] || [ "$last" != "Quillmoor - Error: Screen fail :(" ]; then
+if [ "$status" -ne 1 ] || [ "$last" != "Quillmoor - Error: Screen fail :(" ]; then
   echo "fresh_check: the play command ended with code $status and \"$last\";" \
-    "wanted 0 and the screen failure" >&2
+    "wanted 1 and the screen failure" >&2
   exit 1
 fi
 step "the play command ends as it should with no display"

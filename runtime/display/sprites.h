@@ -14,11 +14,11 @@ struct SpriteTexture {
   int kind; // SPRITE_16_BIT: A1R5G5B5, SPRITE_32_BIT: A8R8G8B8
   int width, height;
   int locked;
-  int key_colour;      // 0x00BBGGRR of the transparent pixels; -1 before one is applied
-  GfxTexture* texture; // managed: survives a device reset
-  Surface* surface;    // the texture's pixels
-  Surface* dc_surface; // system-memory copy for device contexts, made when first wanted
-  Surface* dc;         // the device context handed out on dc_surface, or null
+  int key_colour;         // 0x00BBGGRR of the transparent pixels; -1 before one is applied
+  GfxTexture* texture;    // managed: survives a device reset
+  const Surface* surface; // the texture's pixels, to read (written through the lock)
+  Surface* dc_surface;    // system-memory copy for device contexts, made when first wanted
+  Surface* dc;            // the device context handed out on dc_surface, or null
 };
 
 struct SpriteRecord {

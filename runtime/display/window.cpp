@@ -213,6 +213,8 @@ void window_dispatch_all() {
   while (plat_event_next(&ev, 0)) dispatch(ev);
 }
 
+void window_pump() { plat_event_pump(); }
+
 int base_window_create() {
   if (win.base) return 1;
   if (screen_top_window()) return 0;

@@ -69,6 +69,10 @@ int event_push(int code, int object, int window, int extra);
 // Handles every pending window-system event, keeping the events they queue (the
 // full-screen flip does this, since nobody polls window_event then).
 void window_dispatch_all();
+// Lets the window system in without handling its events (they wait for
+// window_event), so that our windows keep answering it through work that takes
+// longer than a frame, such as loading the art.
+void window_pump();
 
 // Creates the hidden base window once; 1 if it exists afterwards, else 0.
 int base_window_create();

@@ -18,11 +18,25 @@ uint32_t plat_thread_id();
 // Ends the process with the given code.
 [[noreturn]] void plat_exit(int code);
 
-// catch 1: from now on SIGTERM and SIGINT (a desktop logging out, Ctrl+C) only
-// note that the program was asked to end, once: a second one ends it at once.
-// catch 0: gives both back to what they did before. Returns 0 on failure.
+// Called first thing in main, before any file is opened or thread started:
+// standard input, output and error that are closed are opened on the null
+// device, so that no file opened later (the display connection) takes their
+// numbers and gets stray writes; and SIGPIPE is ignored, so a write to a closed
+// pipe fails with an error (EPIPE) instead of ending the process. 0 when a
+// stream could not be opened.
+int plat_process_start();
+
+// The quit signals are SIGTERM, SIGINT and SIGHUP (a desktop logging out,
+// Ctrl+C, a closed terminal). catch 1 (first thing in main, after
+// plat_process_start): from now on each only notes that the program was asked
+// to end; the first to arrive gives all of them their default action back, so
+// any second quit signal, of any kind, ends the process at once. A signal the
+// process was started ignoring (SIGINT and SIGHUP for a game started in the
+// background or under nohup) stays ignored. catch 1 again while caught changes
+// nothing and keeps a signal already noted. catch 0: gives each back what it
+// had before and forgets a noted signal. Returns 0 on failure.
 int plat_quit_signals(int catch_them);
-// 1 when one of those signals came since they were caught.
+// 1 when a quit signal came since they were caught.
 int plat_quit_signalled();
 
 struct PlatLocalTime {
@@ -44,9 +58,11 @@ FILE* plat_open_read(const char* name, size_t max_bytes);
 int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes,
                    const char* signature = nullptr);
 
-// A file being written: the bytes go to a temporary file beside it, which takes
-// the file's name only once everything was written, so a failed or interrupted
-// write never leaves a damaged file under the name.
+// A file being written: the bytes go to a temporary file beside it (NAME.PID.part,
+// PID the writing process's number), which takes the file's name only once
+// everything was written, so a failed or interrupted write never leaves a
+// damaged file under the name. What a killed process left is removed by
+// plat_remove_leftovers.
 struct PlatWriteFile {
   FILE* file;       // where the caller writes
   std::string path; // the name it gets
@@ -76,5 +92,9 @@ int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner);
 void plat_keyboard_close();
 
 // Shows a modal message box (or writes title and text to standard error where
-// no display can show one); returns the button pressed, 1 for OK.
+// no display can show one); returns the button pressed, 1 for OK. Where the
+// box is shown by a process of its own, that process never outlives the
+// program, and a quit signal while it is shown closes it (the signal is noted
+// as ever) and the call returns 0. After a quit signal no box is shown: title
+// and text go to standard error.
 int plat_message_box(const char* title, const char* text, int style);

@@ -18,10 +18,22 @@ std::string plat_user_data_folder();
 int plat_make_folders(const char* path);
 // The names in a folder, sorted, without "." and ".."; 0 when it cannot be read.
 int plat_list_folder(const char* path, std::vector<std::string>* names);
-// Makes name a symbolic link to target unless it already is one, replacing any
-// other file of that name in one step; 0 on failure, with errno saying why.
+// Makes name a symbolic link to target unless it already is one, replacing a
+// file or link of that name in one step (a folder is left alone: 0 with
+// EISDIR); 0 on failure, with errno saying why. The link is made under a
+// temporary name of this process's own (NAME.PID.link) and renamed over name,
+// so programs making the same links at once never disturb each other; when the
+// rename fails but name is by then a link to target (made by another), that
+// counts as success.
 int plat_link_file(const char* target, const char* name);
 // Removes a file or link; 0 when it is there and cannot be removed.
 int plat_remove_file(const char* name);
 // Makes path the working folder; 0 on failure, with errno saying why.
 int plat_change_folder(const char* path);
+// The working folder as an absolute path; "" when it cannot be known.
+std::string plat_current_folder();
+// Removes the temporary files that plat_write_begin (NAME.PID.part) and
+// plat_link_file (NAME.PID.link) left in folder when their process was killed,
+// for each PID of a process that no longer runs; others are left alone. Meant
+// for the start of the program. 0 when the folder cannot be read.
+int plat_remove_leftovers(const char* folder);

@@ -7,11 +7,10 @@
 #include "runtime/input_sound/sound.h"
 #include "tests/display/null_screen.h"
 #include "tests/sound/wav_image.h"
+#include "tests/support/private_disk.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <set>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -42,32 +41,14 @@ struct FileLayer : NullDisplay {
     ASSERT_TRUE(screenshot);
   }
   void TearDown() override {
-    for (const std::string& m : mounts) umount2(m.c_str(), MNT_DETACH);
     image_shutdown();
     sound_shutdown();
     NullDisplay::TearDown();
     alarm(0);
   }
-  // A small file system of its own at dir / name, in a mount namespace private
-  // to this test; false where the system allows none.
+  // A small file system of its own at dir / name; false where the system allows none.
   bool mount_disk(const std::string& name, const char* options) {
-    static bool unshared = unshare(CLONE_NEWNS) == 0 || unshare_as_user();
-    std::string at = dir / name;
-    fs::create_directory(at);
-    if (!unshared || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("quill-test", at.c_str(), "tmpfs", 0, options) != 0)
-      return false;
-    mounts.push_back(at);
-    return true;
-  }
-  static bool unshare_as_user() {
-    const std::string uid = "0 " + std::to_string(getuid()) + " 1",
-                      gid = "0 " + std::to_string(getgid()) + " 1";
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
-    write_file("/proc/self/setgroups", std::string("deny"));
-    write_file("/proc/self/uid_map", uid);
-    write_file("/proc/self/gid_map", gid);
-    return true;
+    return disks.mount(dir / name, options);
   }
   static std::set<std::string> names_in(const std::string& folder) {
     std::set<std::string> names;
@@ -76,7 +57,7 @@ struct FileLayer : NullDisplay {
   }
 
   ScratchDir dir;
-  std::vector<std::string> mounts;
+  PrivateDisks disks;
   static inline int screenshot;
 };
 
@@ -139,8 +120,7 @@ TEST_F(FileLayer, AFailedWriteKeepsTheOldFileAndLeavesNothingElse) {
     GTEST_SKIP() << "no private mount namespace here";
   for (const char* disk : {"full", "read-only"})
     for (const Writer& w : WRITERS) write_file(dir / disk + "/" + w.name, old);
-  ASSERT_EQ(mount(nullptr, (dir / "read-only").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
-            0);
+  ASSERT_TRUE(disks.read_only(dir / "read-only"));
   for (const char* disk : {"full", "read-only"}) {
     const std::set<std::string> before = names_in(dir / disk);
     for (const Writer& w : WRITERS) {

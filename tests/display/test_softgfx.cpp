@@ -16,6 +16,14 @@ uint32_t get32(const Surface* s, int x, int y) {
 void put32(Surface* s, int x, int y, uint32_t p) {
   std::memcpy(s->pixels + (size_t)y * s->pitch + 4 * (size_t)x, &p, 4);
 }
+// The texels written as the device wants them written: through a lock.
+void write_texels(GfxTexture* t, const void* bytes, size_t n) {
+  int pitch;
+  uint8_t* texels = gfx_texture_lock(t, &pitch, 0);
+  ASSERT_NE(texels, nullptr);
+  std::memcpy(texels, bytes, n);
+  gfx_texture_unlock(t);
+}
 uint16_t get16(const Surface* s, int x, int y) {
   uint16_t p;
   std::memcpy(&p, s->pixels + (size_t)y * s->pitch + 2 * (size_t)x, 2);
@@ -208,9 +216,8 @@ TEST_F(Device, SixteenBitTexturesOnEveryBackBuffer) {
     params.back_buffer_format = format;
     ASSERT_EQ(gfx_device_reset(device, &params), GFX_OK);
     GfxTexture* t = texture(2, 1, FMT_A1R5G5B5);
-    Surface* s = gfx_texture_level(t);
     uint16_t texels[2] = {0x7C00, 0x8000 | 0x03E0}; // red, key-clear; green, shown
-    std::memcpy(s->pixels, texels, 4);
+    write_texels(t, texels, 4);
     gfx_clear(device, 0x0000FF);
     gfx_begin_scene(device);
     draw(t, 0, 0, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
@@ -233,7 +240,8 @@ TEST_F(Device, SixteenBitTexturesOnEveryBackBuffer) {
 
 TEST_F(Device, ResetNeedsTheBackBufferBackAndRestoresDefaults) {
   GfxTexture* t = texture(1, 1);
-  put32(gfx_texture_level(t), 0, 0, 0xFF123456);
+  const uint32_t texel = 0xFF123456;
+  write_texels(t, &texel, 4);
   gfx_set_render_state(device, GFX_RS_ALPHABLENDENABLE, 1);
   Surface* bb = gfx_device_back_buffer(device);
   (void)bb;
@@ -269,8 +277,14 @@ TEST_F(Device, LocksAndDeviceContextsExcludeEachOther) {
   EXPECT_EQ(gfx_surface_lock(bb, &pitch, 0), nullptr);
   EXPECT_EQ(gfx_surface_release_dc(bb), GFX_OK);
   EXPECT_EQ(gfx_surface_release_dc(bb), GFX_INVALIDCALL);
+  Surface* alpha = surface_create(2, 2, FMT_A8R8G8B8);
+  EXPECT_EQ(gfx_surface_get_dc(alpha), nullptr); // no context with alpha
+  surface_free(alpha);
   GfxTexture* t = texture(2, 2);
-  EXPECT_EQ(gfx_surface_get_dc(gfx_texture_level(t)), nullptr); // no context with alpha
+  ASSERT_NE(gfx_texture_lock(t, &pitch, GFX_LOCK_READONLY), nullptr);
+  EXPECT_EQ(gfx_texture_lock(t, &pitch, 0), nullptr) << "one lock at a time";
+  EXPECT_EQ(gfx_texture_unlock(t), GFX_OK);
+  EXPECT_EQ(gfx_texture_unlock(t), GFX_INVALIDCALL);
   gfx_texture_release(t);
   gfx_back_buffer_release(device);
 }

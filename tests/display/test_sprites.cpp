@@ -99,16 +99,24 @@ TEST_F(Sprites, DefaultKeyColourAppliesToSpritesMadeLater) {
 TEST_F(Sprites, SettingTheSameKeyAgainLeavesThePixelsAlone) {
   int n = make_sprite(2, 1, [](int i, int) { return i ? 0x00FF00u : magenta; });
   sprite_set_key_colour(n, 0xFF00FF);
-  Surface* texels = sprite_lookup(n)->texture->surface;
-  uint32_t* p = (uint32_t*)texels->pixels;
-  EXPECT_EQ(p[0] >> 24, 0u);
-  EXPECT_EQ(p[1] >> 24, 0xFFu);
-  p[1] &= 0xFFFFFF; // marked, so any rewrite would show
+  SpriteTexture* t = sprite_lookup(n)->texture;
+  auto alpha = [t](int i) {
+    uint32_t texel;
+    std::memcpy(&texel, t->surface->pixels + 4 * i, 4);
+    return texel >> 24;
+  };
+  EXPECT_EQ(alpha(0), 0u);
+  EXPECT_EQ(alpha(1), 0xFFu);
+  int pitch;
+  uint8_t* texels = gfx_texture_lock(t->texture, &pitch, 0);
+  ASSERT_NE(texels, nullptr);
+  texels[7] = 0; // marked, so any rewrite would show
+  gfx_texture_unlock(t->texture);
   sprite_set_key_colour(n, 0xFF00FF);
-  EXPECT_EQ(p[1] >> 24, 0u);
+  EXPECT_EQ(alpha(1), 0u);
   sprite_set_key_colour(n, 0x00FF00); // a new key recomputes every alpha
-  EXPECT_EQ(p[0] >> 24, 0xFFu);
-  EXPECT_EQ(p[1] >> 24, 0u);
+  EXPECT_EQ(alpha(0), 0xFFu);
+  EXPECT_EQ(alpha(1), 0u);
 }
 
 TEST_F(Sprites, GrabStaysInsideTheBuffer) {

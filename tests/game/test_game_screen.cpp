@@ -119,22 +119,26 @@ TEST(GameWindow, BiggerWindowsShowTheScreenInWholeMultiplesThatFit) {
   options.scale = 1;
 }
 
-TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessage) {
+// Error endings show their box, fade out and end with exit code 1, so that a
+// launcher or a script can tell them from a quit.
+TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessageAndOne) {
   null_reset();
   null_display_present(0);
-  EXPECT_EQ(run_game_to_exit(), 0);
+  uint32_t start = plat_ticks_ms();
+  EXPECT_EQ(run_game_to_exit(), 1);
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
+  EXPECT_GE(plat_ticks_ms() - start, 21u * 50u) << "the fade-out's 21 steps";
   null_reset();
   null_windows_allowed(0);
-  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(run_game_to_exit(), 1);
   // The base window could not be made either, so the display already fails.
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
 }
 
-TEST(GameWindow, AScreenThatWillNotOpenEndsWithThe640x480Message) {
+TEST(GameWindow, AScreenThatWillNotOpenEndsWithThe640x480MessageAndOne) {
   null_reset();
   null_windows_allowed(1); // the base window, then no more
-  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(run_game_to_exit(), 1);
   EXPECT_EQ(null_messages(), "Quillmoor - Error: A 640x480 screen could not be opened!\n");
 }
 

@@ -19,9 +19,9 @@ TEST(Headless, EscapeEndsTheGameWithExitCodeZero) {
   EXPECT_EQ(null_messages(), "");
 }
 
-TEST(Headless, NoKeyboardEndsWithAMessage) {
+TEST(Headless, NoKeyboardEndsWithAMessageAndOne) {
   null_reset();
   null_keyboard_present(0);
-  EXPECT_EQ(run_game_to_exit(), 0);
+  EXPECT_EQ(run_game_to_exit(), 1);
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Keyboard fail :(\n");
 }

@@ -190,7 +190,7 @@ TEST_F(ScreenKeys, ASwitchThatFailsEndsWithScreenFail) {
   } catch (const GameExit& e) {
     code = e.code;
   }
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(code, 1);
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
   EXPECT_EQ(game.windowed, 0); // still the mode that was left
   EXPECT_EQ(null_window_count(), 0);

@@ -1,10 +1,14 @@
 // Where the game works: the current folder when it holds see/ and hear/, else
-// the player's own folder made from the installed art; and what the player is
-// told when neither can be had.
+// the player's own folder made from the installed art, else the installed
+// folder itself; what the player is told when something stands in the way; a
+// version change; and what killed copies of the game left behind.
 #include "game/work_folder.h"
+#include "tests/support/private_disk.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -37,9 +41,33 @@ Choice choose(const std::string& start, const std::string& installed, const char
 }
 
 const std::string hint = " (start the game from its data folder, build/data)";
+
+// An installed game: two pictures, a sound and its version's stamp.
+struct WorkFolder : ::testing::Test {
+  ScratchDir start, installed, home;
+  std::string user; // the player's folder under home
+  void SetUp() override {
+    fs::create_directories(installed / "see");
+    fs::create_directories(installed / "hear");
+    write_file(installed / "see/sir0.png", "picture");
+    write_file(installed / "see/rox0.png", "picture");
+    write_file(installed / "hear/jjj.wav", "sound");
+    write_file(installed / "version", "9.99\n");
+    user = home / ".local/share/quillmoor";
+  }
+  Choice choose_here() { return choose(start.path, installed.path, nullptr, home.path.c_str()); }
+};
+
+// The number of a process that has ended.
+pid_t ended_process() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
 } // namespace
 
-TEST(WorkFolder, NotInstalledTheCurrentFolderIsKeptAndWhatItLacksIsNamedOnce) {
+TEST_F(WorkFolder, NotInstalledTheCurrentFolderIsKeptAndWhatItLacksIsNamedOnce) {
   struct Case {
     std::vector<const char*> parts; // what the current folder holds
     std::string report;
@@ -51,26 +79,23 @@ TEST(WorkFolder, NotInstalledTheCurrentFolderIsKeptAndWhatItLacksIsNamedOnce) {
        "quillmoor: no pictures in ./see" + hint + "\nquillmoor: no sounds in ./hear" + hint + "\n"},
   };
   for (const Case& c : cases) {
-    ScratchDir start, home;
+    ScratchDir start, home; // of their own, for each case
     for (const char* part : c.parts) fs::create_directory(start / part);
     Choice got = choose(start.path, start / "not-installed", nullptr, home.path.c_str());
     EXPECT_EQ(got.report, c.report);
     EXPECT_EQ(got.result, c.report.empty());
     EXPECT_EQ(got.folder, start.path);
     EXPECT_TRUE(fs::is_empty(home.path)) << "nothing is made for a game that is not installed";
+    EXPECT_EQ(work_folder_writable(), 1);
   }
 }
 
-TEST(WorkFolder, InstalledThePlayersFolderFollowsTheBaseDirectoryRules) {
-  ScratchDir start, installed, home;
-  fs::create_directories(installed / "see");
-  fs::create_directories(installed / "hear");
-  write_file(installed / "see/sir0.png", "picture");
-  write_file(installed / "hear/jjj.wav", "sound");
-  write_file(installed / "version", "9.99\n");
+// Without a folder of the player's own the installed folder serves, untouched:
+// the scaled copies are kept in memory and no screenshot is written there.
+TEST_F(WorkFolder, ThePlayersFolderFollowsTheBaseDirectoryRulesOrTheInstalledFolderServes) {
   write_file(home / "file", "");
   const std::string xdg = home / "xdg",
-                    nowhere = "quillmoor: no pictures in ./see\nquillmoor: no sounds in ./hear\n";
+                    in_memory = "; the scaled pictures are kept in memory only\n";
   struct Case {
     const char* xdg;
     std::string home, folder, report;
@@ -78,21 +103,114 @@ TEST(WorkFolder, InstalledThePlayersFolderFollowsTheBaseDirectoryRules) {
       {xdg.c_str(), home.path, xdg + "/quillmoor", ""},
       // Relative values are ignored.
       {"relative", home.path, home / ".local/share/quillmoor", ""},
-      {nullptr, "relative", start.path,
-       "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files\n" + nowhere},
-      {nullptr, home / "file", start.path,
-       "quillmoor: cannot make " + home / "file/.local/share/quillmoor: Not a directory\n" +
-           nowhere},
+      {nullptr, "relative", installed.path,
+       "quillmoor: neither XDG_DATA_HOME nor HOME names a folder for the game's files" + in_memory},
+      {nullptr, home / "file", installed.path,
+       "quillmoor: cannot make " + home / "file/.local/share/quillmoor: Not a directory" +
+           in_memory},
   };
   for (const Case& c : cases) {
     Choice got = choose(start.path, installed.path, c.xdg, c.home.c_str());
     EXPECT_EQ(got.report, c.report) << c.folder;
     EXPECT_EQ(got.folder, c.folder);
-    EXPECT_EQ(got.result, c.report.empty());
+    EXPECT_EQ(got.result, 1);
+    EXPECT_EQ(work_folder_writable(), c.report.empty());
     if (!c.report.empty()) continue;
     // Links to the installed files, and the installed version's stamp.
     EXPECT_EQ(fs::read_symlink(c.folder + "/see/sir0.png"), installed / "see/sir0.png");
     EXPECT_EQ(fs::read_symlink(c.folder + "/hear/jjj.wav"), installed / "hear/jjj.wav");
     EXPECT_EQ(read_file(c.folder + "/version"), read_file(installed / "version"));
+  }
+  EXPECT_EQ(fs::directory_iterator(installed / "see")->path().filename(), "rox0.png")
+      << "nothing written into the installed folder";
+}
+
+// A folder where a link should be is named and left alone; the other links are
+// made, and the installed file serves in its place.
+TEST_F(WorkFolder, AStrayFolderIsNamedAndTheInstalledFileServesInItsPlace) {
+  fs::create_directories(user + "/see/sir0.png/the player's");
+  Choice got = choose_here();
+  EXPECT_EQ(got.result, 1);
+  EXPECT_EQ(got.folder, user);
+  EXPECT_EQ(got.report, "quillmoor: cannot link " + user +
+                            "/see/sir0.png: Is a directory; the installed files are used in "
+                            "their place\n");
+  EXPECT_TRUE(fs::exists(user + "/see/sir0.png/the player's"));
+  EXPECT_EQ(fs::read_symlink(user + "/see/rox0.png"), installed / "see/rox0.png");
+  EXPECT_EQ(fs::read_symlink(user + "/hear/jjj.wav"), installed / "hear/jjj.wav");
+  const fs::path before = fs::current_path();
+  fs::current_path(user);
+  EXPECT_EQ(work_folder_file(".\\see\\sir0.png"), installed / "see\\sir0.png");
+  EXPECT_EQ(work_folder_file(".\\see\\rox0.png"), ".\\see\\rox0.png");
+  EXPECT_EQ(work_folder_file(".\\hear\\jjj.wav"), ".\\hear\\jjj.wav");
+  fs::current_path(before);
+}
+
+// A new version drops the copies of its pictures, and only those.
+TEST_F(WorkFolder, AVersionChangeRemovesOnlyTheCopiesOfInstalledPictures) {
+  ASSERT_EQ(choose_here().folder, user);
+  for (const char* copy : {"sir0_x4.png", "rox0_x4.png", "old_x4.png"})
+    write_file(user + "/see/" + copy, "copy");
+  fs::create_directory(user + "/see/mine_x4.png");
+  ASSERT_EQ(choose_here().report, "");
+  EXPECT_TRUE(fs::exists(user + "/see/sir0_x4.png")) << "the same version keeps its copies";
+  write_file(installed / "version", "10.0\n");
+  EXPECT_EQ(choose_here().report, "");
+  EXPECT_FALSE(fs::exists(user + "/see/sir0_x4.png"));
+  EXPECT_FALSE(fs::exists(user + "/see/rox0_x4.png"));
+  EXPECT_TRUE(fs::exists(user + "/see/old_x4.png")) << "a file of the player's own";
+  EXPECT_TRUE(fs::is_directory(user + "/see/mine_x4.png"));
+  EXPECT_EQ(read_file(user + "/version"), read_file(installed / "version"));
+}
+
+// The new stamp is written once every copy is gone; one that could not be
+// removed is removed at a later start, never kept for good.
+TEST_F(WorkFolder, AVersionStampFollowsOnlyEveryRemoval) {
+  PrivateDisks disks;
+  if (!disks.mount(user + "/see", "size=1m")) GTEST_SKIP() << "no private mount namespace here";
+  ASSERT_EQ(choose_here().folder, user);
+  write_file(user + "/see/sir0_x4.png", "copy");
+  write_file(installed / "version", "10.0\n");
+  ASSERT_TRUE(disks.read_only(user + "/see"));
+  EXPECT_EQ(choose_here().folder, user);
+  EXPECT_TRUE(fs::exists(user + "/see/sir0_x4.png"));
+  EXPECT_EQ(read_file(user + "/version"), std::vector<uint8_t>({'9', '.', '9', '9', '\n'}));
+  ASSERT_TRUE(disks.read_only(user + "/see", 0));
+  EXPECT_EQ(choose_here().report, "");
+  EXPECT_FALSE(fs::exists(user + "/see/sir0_x4.png"));
+  EXPECT_EQ(read_file(user + "/version"), read_file(installed / "version"));
+}
+
+// Writes and links cut short by a killed copy of the game leave NAME.PID.part
+// and NAME.PID.link; those of processes that no longer run are removed at the
+// next start, in the player's folder and in a plain one.
+TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
+  const std::string dead = std::to_string(ended_process()), alive = std::to_string(getpid());
+  ScratchDir plain;
+  fs::create_directories(plain / "see");
+  fs::create_directories(plain / "hear");
+  for (const std::string& folder : std::vector<std::string>{user, plain.path}) {
+    fs::create_directories(folder + "/see");
+    fs::create_directories(folder + "/hear");
+    for (const std::string& name : std::vector<std::string>{
+             "/version." + dead + ".part", "/see/sir0_x4.png." + dead + ".part",
+             "/see/sir0.png." + dead + ".link", "/hear/jjj.wav." + dead + ".link",
+             "/see/screen1.bmp." + alive + ".part", "/see/a.part", "/see/b.x.part",
+             "/see/c." + dead + ".pat"})
+      write_file(folder + name, "left");
+    fs::create_directory(folder + "/see/d." + dead + ".part");
+  }
+  ASSERT_EQ(choose_here().folder, user);
+  ASSERT_EQ(choose(plain.path, installed.path, nullptr, home.path.c_str()).folder, plain.path);
+  for (const std::string& folder : std::vector<std::string>{user, plain.path}) {
+    std::set<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+      if (e.path().extension() == ".part" || e.path().extension() == ".link" ||
+          e.path().extension() == ".pat")
+        left.insert(e.path().string().substr(folder.size()));
+    EXPECT_EQ(left, (std::set<std::string>{"/see/screen1.bmp." + alive + ".part", "/see/a.part",
+                                           "/see/b.x.part", "/see/c." + dead + ".pat",
+                                           "/see/d." + dead + ".part"}))
+        << folder;
   }
 }

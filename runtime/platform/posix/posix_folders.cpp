@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
@@ -55,19 +56,25 @@ int plat_list_folder(const char* path, std::vector<std::string>* names) {
   return 1;
 }
 
+// 1 when name is a symbolic link whose text is exactly target.
+static bool links_to(const std::string& name, const std::string& target) {
+  std::vector<char> buf(target.size() + 1);
+  return readlink(name.c_str(), buf.data(), buf.size()) == (ssize_t)target.size() &&
+         std::equal(target.begin(), target.end(), buf.begin());
+}
+
 int plat_link_file(const char* target, const char* name) {
   std::string t = plat_path(target), n = plat_path(name);
-  std::vector<char> buf(t.size() + 1);
-  if (readlink(n.c_str(), buf.data(), buf.size()) == (ssize_t)t.size() &&
-      std::equal(t.begin(), t.end(), buf.begin()))
-    return 1;
-  // A link made beside it and renamed over it: a reader never finds the name missing.
-  std::string temp = n + ".link";
+  if (links_to(n, t)) return 1;
+  // A link made beside it and renamed over it: a reader never finds the name
+  // missing. Ours alone, as another copy of the program may be making it too.
+  std::string temp = n + "." + std::to_string(getpid()) + ".link";
   unlink(temp.c_str());
   if (symlink(t.c_str(), temp.c_str()) != 0) return 0;
   if (rename(temp.c_str(), n.c_str()) != 0) {
     int why = errno;
     unlink(temp.c_str());
+    if (links_to(n, t)) return 1; // made meanwhile by another
     return errno = why, 0;
   }
   return 1;
@@ -80,4 +87,39 @@ int plat_remove_file(const char* name) {
 int plat_change_folder(const char* path) {
   std::string p = plat_path(path);
   return !p.empty() && chdir(p.c_str()) == 0;
+}
+
+std::string plat_current_folder() {
+  std::error_code ec;
+  std::string here = std::filesystem::current_path(ec).string();
+  return ec ? "" : here;
+}
+
+// The number of the process that left NAME.PID.part or NAME.PID.link; 0 for
+// any other name.
+static pid_t leftover_writer(const std::string& name) {
+  if (!name.ends_with(".part") && !name.ends_with(".link")) return 0;
+  const size_t end = name.size() - 5;
+  size_t dot = name.rfind('.', end - 1);
+  if (dot == std::string::npos || dot == 0 || dot + 1 == end || end - dot > 10) return 0;
+  pid_t pid = 0;
+  for (size_t i = dot + 1; i < end; i++) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+int plat_remove_leftovers(const char* folder) {
+  std::vector<std::string> names;
+  if (!plat_list_folder(folder, &names)) return 0;
+  const std::string base = plat_path(folder) + "/";
+  for (const std::string& n : names) {
+    pid_t writer = leftover_writer(n);
+    // Still running (or not ours to ask): the file may be in use.
+    if (writer <= 0 || kill(writer, 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (lstat((base + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink((base + n).c_str());
+  }
+  return 1;
 }

@@ -15,9 +15,16 @@ void plat_exit(int code) {
 
 int plat_message_box(const char* title, const char* text, int style) {
   Uint32 flags = (style & 0x10) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-  // Owned by our window in front, if any, so that it stays above it.
-  if (SDL_ShowSimpleMessageBox(flags, title, text, SDL_GetKeyboardFocus()) == 0) return 1;
-  // No display can show it: the message still reaches the player's terminal.
+  int closed = 0;
+  if (sys_box_begin()) {
+    // Owned by our window in front, if any, so that it stays above it.
+    int shown = SDL_ShowSimpleMessageBox(flags, title, text, SDL_GetKeyboardFocus()) == 0;
+    closed = plat_quit_signalled();
+    sys_box_end();
+    if (shown) return 1;
+  }
+  // No display can show it, or a quit signal closed it: the message still
+  // reaches the player's terminal.
   fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
-  return 1;
+  return !closed;
 }

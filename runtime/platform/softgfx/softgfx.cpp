@@ -418,7 +418,7 @@ GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, 
   return t;
 }
 
-Surface* gfx_texture_level(GfxTexture* t) { return t->level; }
+const Surface* gfx_texture_level(const GfxTexture* t) { return t->level; }
 
 uint8_t* gfx_texture_lock(GfxTexture* t, int* pitch, int flags) {
   uint8_t* pixels = gfx_surface_lock(t->level, pitch, flags);

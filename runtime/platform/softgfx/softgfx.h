@@ -139,11 +139,12 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
 // resets. Null when the format or size is refused or memory runs out.
 GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, int usage,
                                int format, int pool);
-// The texture's level: its size, format and pixels. Pixels written other than
-// through gfx_texture_lock are not seen by keyed draws after the first.
-Surface* gfx_texture_level(GfxTexture* t);
-// The texture's pixels and row pitch, as gfx_surface_lock gives them; a lock
-// without GFX_LOCK_READONLY makes the next keyed draw take the texture's runs anew.
+// The texture's level, to read: its size, format and pixels. Texels are written
+// only through gfx_texture_lock, which keeps the keyed draws' runs true to them.
+const Surface* gfx_texture_level(const GfxTexture* t);
+// The texture's pixels and row pitch, as gfx_surface_lock gives them; null while
+// it is locked. A lock without GFX_LOCK_READONLY makes the next keyed draw take
+// the texture's runs anew; under GFX_LOCK_READONLY nothing may be written.
 uint8_t* gfx_texture_lock(GfxTexture* t, int* pitch, int flags);
 // GFX_INVALIDCALL when the texture is not locked.
 int gfx_texture_unlock(GfxTexture* t);

@@ -120,3 +120,38 @@ int plat_change_folder(const char* path) {
   const std::wstring p = wide_path(path);
   return !p.empty() && (SetCurrentDirectoryW(p.c_str()) || fail_with_last_error());
 }
+
+std::string plat_current_folder() {
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::current_path(ec);
+  return ec ? "" : win32_utf8(here.wstring());
+}
+
+// 1 while process pid runs (or cannot be asked about).
+static bool process_runs(DWORD pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
+  bool runs = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return runs;
+}
+
+int plat_remove_leftovers(const char* folder) {
+  std::vector<std::string> names;
+  if (!plat_list_folder(folder, &names)) return 0;
+  for (const std::string& n : names) {
+    // NAME.PID.part, left by plat_write_begin and plat_link_file.
+    if (!n.ends_with(".part")) continue;
+    const size_t end = n.size() - 5, dot = n.rfind('.', end - 1);
+    if (dot == std::string::npos || dot == 0 || dot + 1 == end || end - dot > 11) continue;
+    DWORD pid = 0;
+    bool digits = true;
+    for (size_t i = dot + 1; i < end && digits; i++) {
+      digits = n[i] >= '0' && n[i] <= '9';
+      pid = pid * 10 + (DWORD)(n[i] - '0');
+    }
+    if (digits && !process_runs(pid))
+      DeleteFileW(wide_path((std::string(folder) + "/" + n).c_str()).c_str());
+  }
+  return 1;
+}

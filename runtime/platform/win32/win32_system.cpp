@@ -102,3 +102,11 @@ static int attach_parent_console() {
   return 1;
 }
 static const int console_attached = attach_parent_console();
+
+// The standard streams are the console's or none (attach_parent_console), and
+// Windows has no signal for a closed pipe: a failed write fails already.
+int plat_process_start() { return 1; }
+
+// Message boxes are shown by the game's own thread here.
+int sys_box_begin() { return !plat_quit_signalled(); }
+void sys_box_end() {}

@@ -1,0 +1,14 @@
+#include "runtime/core/process.h"
+
+#include "runtime/platform/plat_core.h"
+
+int process_start() {
+  int ok = plat_process_start();
+  return process_catch_quit(1) && ok;
+}
+
+int process_catch_quit(int catch_them) { return plat_quit_signals(catch_them); }
+
+int process_quit_requested() { return plat_quit_signalled(); }
+
+void process_exit(int code) { plat_exit(code); }
