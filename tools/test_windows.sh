@@ -14,7 +14,9 @@ tools/windows.sh --tests >/dev/null
 end_wine() {
   for prefix in "${QUILL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quillmoor}"/wine-*/ \
     "$top"/build-windows/wine-*/; do
-    [ -f "$prefix/system.reg" ] && WINEPREFIX=$prefix timeout -k 5 60 wineserver -k 2>/dev/null
+    if [ -f "$prefix/system.reg" ]; then
+      WINEPREFIX=$prefix timeout -k 5 60 wineserver -k 2>/dev/null || true
+    fi
   done
   return 0
 }

@@ -64,6 +64,7 @@ static DWORD WINAPI session_watch(void*) {
 }
 
 int plat_quit_signals(int catch_them) {
+  if (catch_them && quit.caught) return 1; // a request already noted stays
   quit.arrived = 0;
   quit.caught = catch_them != 0;
   if (!catch_them) return 1;
