@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 static const char* const FRAME_NAMES[KIND_COUNT][4] = {
     {"sir0", "sir1", "sir2", "sir3"},     {"rox0", "rox1", "rox2", "rox3"},
@@ -34,7 +35,8 @@ static int round_half_even(double v) {
 }
 
 struct SpriteAssetsState {
-  int told_unkept; // the player was told that the scaled copies cannot be kept
+  int told_unkept;  // the player was told that the scaled copies cannot be kept
+  int told_missing; // ... that some pictures could not be loaded
 };
 static SpriteAssetsState assets;
 
@@ -65,6 +67,18 @@ static int make_scaled_sprite(const std::string& source, const std::string& copy
   }
   image_free(image);
   return sprite;
+}
+
+// A picture that gives no sprite leaves a hole in the world: the player is
+// told once which, a few by name.
+static void tell_missing(const std::vector<std::string>& missing) {
+  if (missing.empty() || assets.told_missing) return;
+  assets.told_missing = 1;
+  std::string names;
+  for (size_t i = 0; i < missing.size() && i < 4; i++) names += (i ? ", " : "") + missing[i];
+  if (missing.size() > 4) names += " and " + std::to_string(missing.size() - 4) + " more";
+  fprintf(stderr, "quillmoor: cannot load %zu of the game's pictures: %s\n", missing.size(),
+          names.c_str());
 }
 
 int load_scaled_sprite(const std::string& name, int reload) {
@@ -105,15 +119,23 @@ int load_sprites(int reload) {
   }
   if (land) image_free(land);
 
+  std::vector<std::string> missing;
+  if (!land) missing.push_back("urth");
+  auto load = [&](const char* name) {
+    int sprite = load_scaled_sprite(name, reload);
+    if (!sprite) missing.push_back(name);
+    return sprite;
+  };
   for (int kind = 0; kind < KIND_COUNT; kind++)
     for (int frame = 0; frame < 4; frame++) {
       const char* name = FRAME_NAMES[kind][frame];
-      game.anim_frames[kind][frame] = *name ? load_scaled_sprite(name, reload) : 0;
+      game.anim_frames[kind][frame] = *name ? load(name) : 0;
     }
-  game.lite_sprite = load_scaled_sprite("lite", reload);
-  game.bsh_sprite = load_scaled_sprite("bsh", reload);
-  game.twigs_sprite = load_scaled_sprite("twigs", reload);
-  game.mag_sprite = load_scaled_sprite("mag", reload);
-  game.feet_sprite = load_scaled_sprite("feet", reload);
+  game.lite_sprite = load("lite");
+  game.bsh_sprite = load("bsh");
+  game.twigs_sprite = load("twigs");
+  game.mag_sprite = load("mag");
+  game.feet_sprite = load("feet");
+  tell_missing(missing);
   return 0;
 }

@@ -13,5 +13,6 @@
 // show nothing).
 int load_scaled_sprite(const std::string& name, int reload);
 // Cuts ".\see\urth.png" into the panels and loads the frame table and the five
-// singles; a picture that fails leaves 0 in its place. Always returns 0.
+// singles; a picture that fails leaves 0 in its place, and the first time any
+// fails their names go to standard error. Always returns 0.
 int load_sprites(int reload);

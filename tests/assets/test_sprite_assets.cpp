@@ -10,10 +10,12 @@
 #include "runtime/image/images.h"
 #include "tests/assets/png_files.h"
 #include "tests/support/null_game.h"
+#include "tests/support/private_disk.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -190,18 +192,22 @@ TEST_F(SpriteAssets, AnEmptyOrUnreadableScaledCopyIsMadeAgain) {
   EXPECT_TRUE(fs::is_directory(see("tree5_x4.png")));
 }
 
-TEST_F(SpriteAssets, AMissingPictureLeavesOnlyItsOwnCellEmpty) {
-  copy_art({"gal2"});
+TEST_F(SpriteAssets, AMissingPictureLeavesOnlyItsOwnCellEmptyAndIsNamedOnce) {
+  copy_art({"gal2", "mag"});
+  testing::internal::CaptureStderr();
   start();
+  ASSERT_EQ(open_game_screen(0), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "quillmoor: cannot load 2 of the game's pictures: gal2, mag\n");
   for (int kind = 0; kind < KIND_COUNT; kind++)
     for (int f = 0; f < 4; f++) {
       bool named = *FRAMES[kind][f] && std::string(FRAMES[kind][f]) != "gal2";
       EXPECT_EQ(game.anim_frames[kind][f] != 0, named)
           << FRAMES[kind][f] << " " << kind << "," << f;
     }
-  for (int s :
-       {game.lite_sprite, game.bsh_sprite, game.twigs_sprite, game.mag_sprite, game.feet_sprite})
+  for (int s : {game.lite_sprite, game.bsh_sprite, game.twigs_sprite, game.feet_sprite})
     EXPECT_GT(sprite_width(s), 0);
+  EXPECT_EQ(game.mag_sprite, 0);
   EXPECT_FALSE(fs::exists(see("gal2_x4.png")));
   // The real landscape: 1600 wide, ten panels.
   EXPECT_EQ(game.world_width, 6400.0f);
@@ -380,4 +386,58 @@ TEST_F(SpriteAssets, ASpriteMadeInMemoryIsTheOneItsCopyGives) {
   ASSERT_EQ(open_game_screen(1), 1); // every sprite again, from the copies
   for (const std::string& name : all_names())
     EXPECT_TRUE(texels(load_scaled_sprite(name, 0)) == first[name]) << name;
+}
+
+// A see/ that cannot take the copies (read-only, or a disk that fills after a
+// few) costs no sprite: every one is made in memory and shows as it would from
+// its copy; the player is told once, and nothing half-written is left.
+TEST_F(SpriteAssets, CopiesThatCannotBeKeptAreMadeInMemory) {
+  copy_art();
+  start(); // the copies as a writable see/ gets them, to compare with
+  auto texels = [](int sprite) {
+    const Surface* s = sprite_lookup(sprite)->texture->surface;
+    return std::vector<uint8_t>(s->pixels, s->pixels + (size_t)s->pitch * s->height);
+  };
+  std::map<std::string, std::vector<uint8_t>> good;
+  for (const std::string& name : all_names()) good[name] = texels(load_scaled_sprite(name, 0));
+  close_game_screen();
+  shutdown_runtime();
+  game_state_reset();
+  for (const char* disk : {"read-only", "full"}) {
+    SCOPED_TRACE(disk);
+    PrivateDisks disks;
+    const std::string art = dir / disk;
+    if (!disks.mount(art + "/see", "size=300k")) GTEST_SKIP() << "no private mount namespace here";
+    fs::create_directory(art + "/hear");
+    for (const std::string& name : all_names())
+      fs::copy_file(see(name + ".png"), art + "/see/" + name + ".png");
+    fs::copy_file(see("urth.png"), art + "/see/urth.png");
+    if (std::string(disk) == "read-only") ASSERT_TRUE(disks.read_only(art + "/see"));
+    fs::current_path(art);
+    null_reset();
+    testing::internal::CaptureStderr();
+    start();
+    // Told once a run: here, once for both.
+    const std::string told = testing::internal::GetCapturedStderr();
+    if (std::string(disk) == "read-only")
+      EXPECT_EQ(told, "quillmoor: cannot keep the scaled pictures in " + art +
+                          "/see (Read-only file system); they are made again at every start\n");
+    else
+      EXPECT_EQ(told, "");
+    int kept = 0;
+    for (const std::string& name : all_names()) {
+      int sprite = load_scaled_sprite(name, 0);
+      ASSERT_NE(sprite, 0) << name;
+      EXPECT_TRUE(texels(sprite) == good[name]) << name;
+      kept += fs::exists(art + "/see/" + name + "_x4.png");
+    }
+    EXPECT_LT(kept, (int)all_names().size());
+    for (const auto& e : fs::directory_iterator(art + "/see"))
+      EXPECT_FALSE(e.path().string().ends_with(".part")) << e.path();
+    close_game_screen();
+    shutdown_runtime();
+    game_state_reset();
+    fs::current_path(dir.path);
+  }
+  started = false;
 }

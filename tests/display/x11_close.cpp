@@ -1,4 +1,5 @@
 // Kept apart: Xlib's macros clash with GoogleTest's names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <string>
 
@@ -27,4 +28,34 @@ bool request_close(const std::string& display, unsigned long window) {
   XCloseDisplay(d);
   XSetErrorHandler(previous);
   return !x_failed;
+}
+
+bool top_window_titled(const std::string& display, const std::string& title) {
+  Display* d = XOpenDisplay(display.c_str());
+  if (!d) return false;
+  XErrorHandler previous = XSetErrorHandler(note_x_error);
+  // Titles in UTF-8 (_NET_WM_NAME), as SDL's message box gives them only so.
+  const Atom name = XInternAtom(d, "_NET_WM_NAME", False),
+             utf8 = XInternAtom(d, "UTF8_STRING", False);
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  bool found = false;
+  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; i++) {
+      Atom type;
+      int format;
+      unsigned long items, after;
+      unsigned char* value = nullptr;
+      if (XGetWindowProperty(d, children[i], name, 0, 1024, False, utf8, &type, &format, &items,
+                             &after, &value) == Success &&
+          value) {
+        found = title == std::string((const char*)value, items);
+        XFree(value);
+      }
+    }
+    if (children) XFree(children);
+  }
+  XCloseDisplay(d);
+  XSetErrorHandler(previous);
+  return found;
 }

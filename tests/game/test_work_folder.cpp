@@ -3,6 +3,8 @@
 // folder itself; what the player is told when something stands in the way; a
 // version change; and what killed copies of the game left behind.
 #include "game/work_folder.h"
+#include "runtime/input_sound/keyboard.h"
+#include "tests/support/null_game.h"
 #include "tests/support/private_disk.h"
 #include "tests/support/test_files.h"
 
@@ -56,6 +58,34 @@ struct WorkFolder : ::testing::Test {
     user = home / ".local/share/quillmoor";
   }
   Choice choose_here() { return choose(start.path, installed.path, nullptr, home.path.c_str()); }
+  // The game's own pictures and sounds in place of the stand-ins.
+  void install_the_art() {
+    for (const auto& e : fs::directory_iterator(std::string(QUILL_DATA_DIR) + "/see"))
+      if (!e.path().filename().string().ends_with("_x4.png"))
+        fs::copy_file(e.path(), installed / ("see/" + e.path().filename().string()),
+                      fs::copy_options::overwrite_existing);
+    fs::copy(std::string(QUILL_DATA_DIR) + "/hear", installed / "hear",
+             fs::copy_options::overwrite_existing);
+  }
+  // Runs the game in the folder it works in until Escape (after a Tab), and
+  // how many pictures it had: the named cells of the frame table (40), the
+  // five singles and the panels (10).
+  int pictures_of_a_game() {
+    null_reset();
+    null_keyboard_script([](uint32_t read, uint8_t* keys) {
+      if (read >= 5 && read < 8) keys[KEY_TAB] = 0x80;
+      if (read == 20) keys[KEY_ESCAPE] = 0x80;
+    });
+    EXPECT_EQ(run_game_to_exit(), 0);
+    int pictures = game.panel_count;
+    for (const auto& row : game.anim_frames)
+      for (int sprite : row) pictures += sprite != 0;
+    for (int s :
+         {game.lite_sprite, game.bsh_sprite, game.twigs_sprite, game.mag_sprite, game.feet_sprite})
+      pictures += s != 0;
+    game_state_reset();
+    return pictures;
+  }
 };
 
 // The number of a process that has ended.
@@ -143,6 +173,9 @@ TEST_F(WorkFolder, AStrayFolderIsNamedAndTheInstalledFileServesInItsPlace) {
   EXPECT_EQ(work_folder_file(".\\see\\sir0.png"), installed / "see\\sir0.png");
   EXPECT_EQ(work_folder_file(".\\see\\rox0.png"), ".\\see\\rox0.png");
   EXPECT_EQ(work_folder_file(".\\hear\\jjj.wav"), ".\\hear\\jjj.wav");
+  // The game itself, with the figure's first frame read from the installed folder.
+  install_the_art();
+  EXPECT_EQ(pictures_of_a_game(), 55);
   fs::current_path(before);
 }
 
@@ -213,4 +246,28 @@ TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
                                            "/see/d." + dead + ".part"}))
         << folder;
   }
+}
+
+// With no folder of its own to be had (here HOME names a file), the installed
+// game runs from the installed folder with every picture, and writes nothing
+// there: the scaled pictures stay in memory and Tab takes no screenshot.
+TEST_F(WorkFolder, WithoutAPlayersFolderTheGameRunsFromTheInstalledArtAndWritesNothing) {
+  install_the_art();
+  auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(installed.path))
+      names.insert(e.path().string());
+    return names;
+  };
+  const std::set<std::string> before = listing();
+  write_file(home / "file", "");
+  const fs::path test_folder = fs::current_path();
+  setenv("HOME", (home / "file").c_str(), 1);
+  unsetenv("XDG_DATA_HOME");
+  std::string report;
+  EXPECT_EQ(work_folder_choose(installed.path, &report), 1);
+  EXPECT_EQ(fs::current_path(), installed.path);
+  EXPECT_EQ(pictures_of_a_game(), 55);
+  fs::current_path(test_folder);
+  EXPECT_EQ(listing(), before);
 }

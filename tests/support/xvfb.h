@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -80,8 +81,11 @@ struct Child {
   pid_t pid = -1;
   std::string stderr_path;
 
+  // setup, when given, runs in the child just before the program starts (to
+  // close or redirect its streams, ignore signals).
   bool start(const std::string& program, const std::string& folder,
-             const std::vector<std::string>& env, const std::vector<std::string>& args = {}) {
+             const std::vector<std::string>& env, const std::vector<std::string>& args = {},
+             const std::function<void()>& setup = nullptr) {
     char name[] = "/tmp/quill-child-XXXXXX";
     int err = mkstemp(name);
     if (err < 0) return false;
@@ -103,6 +107,7 @@ struct Child {
       std::vector<char*> argv = {(char*)program.c_str()};
       for (const std::string& a : args) argv.push_back((char*)a.c_str());
       argv.push_back(nullptr);
+      if (setup) setup();
       execv(program.c_str(), argv.data());
       _exit(127);
     }
@@ -110,8 +115,8 @@ struct Child {
     return true;
   }
   // The exit code, or -1 when the program has not ended within timeout_ms (it is
-  // then killed) or was ended by a signal.
-  int wait(int timeout_ms) {
+  // then killed) or was ended by a signal (which then goes to *signal).
+  int wait(int timeout_ms, int* signal = nullptr) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -124,6 +129,7 @@ struct Child {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid = -1;
+    if (signal) *signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string error_output() const { return command_output("cat " + stderr_path); }
