@@ -19,25 +19,6 @@ const char* const window_caption = "Quillmoor: Ctrl+F for full screen.";
 const std::string build = QUILL_WINDOWS_BUILD;
 const std::string wine_run = std::string(QUILL_SOURCE_DIR) + "/tools/wine_run.sh";
 
-// A 24-bit bottom-up BMP file as 0xRRGGBB values; empty when it is anything else.
-Picture read_bmp24(const std::vector<uint8_t>& b) {
-  Picture p;
-  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || b[28] != 24) return p;
-  auto le32 = [&b](size_t at) {
-    return (int32_t)(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
-  };
-  int w = le32(18), h = le32(22);
-  size_t row = ((size_t)w * 3 + 3) & ~(size_t)3, at = (size_t)le32(10);
-  if (w <= 0 || h <= 0 || at + row * h > b.size()) return p;
-  p.width = w, p.height = h;
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++) {
-      const uint8_t* q = &b[at + (size_t)(h - 1 - y) * row + 3 * (size_t)x];
-      p.pixels.push_back((uint32_t)q[2] << 16 | q[1] << 8 | q[0]);
-    }
-  return p;
-}
-
 // Wine draws a window's frame itself where no window manager does, so the
 // picture's client area lies inside the X window: the pixels of the best
 // placement of the screenshot that differ from it; -1 when it does not fit.
