@@ -101,21 +101,25 @@ TEST_F(FirstStart, NoHintIsAskedForAndNoneShows) {
 // The hint names the keys as bound; the keys file's faults are named with the
 // program's name in front.
 TEST_F(FirstStart, TheHintFollowsThePlayersKeys) {
-  setenv("XDG_CONFIG_HOME", folder.dir.path.c_str(), 1);
+  // The player's folder for settings, on either system, here.
+  set_env("XDG_CONFIG_HOME", folder.dir.path.c_str());
+  set_env("APPDATA", folder.dir.path.c_str());
+  const std::string file = key_bindings_file();
+  ASSERT_EQ(file.rfind(folder.dir.path, 0), 0u) << file;
   std::string report;
   controls_load(&report);
   EXPECT_EQ(report, "");
   EXPECT_EQ(controls_hint_text(), default_hint);
   EXPECT_EQ(key_bound(KEY_LEFT, 1), 30) << "A walks left beside the Left arrow";
 
-  fs::create_directory("quillmoor");
-  write_file("quillmoor/keys.conf", "hint = H\nact = Return\nwalk left = J\nwalk right = L\n"
-                                    "jump = I\nquit = Q\nmute = Nope\n");
+  fs::create_directories(fs::path(file).parent_path());
+  write_file(file, "hint = H\nact = Return\nwalk left = J\nwalk right = L\njump = I\nquit = Q\n"
+                   "mute = Nope\n");
   controls_load(&report);
-  EXPECT_EQ(report, "quillmoor: " + folder.dir.path +
-                        "/quillmoor/keys.conf:7: no key named 'Nope'; mute keeps M\n");
+  EXPECT_EQ(report, "quillmoor: " + file + ":7: no key named 'Nope'; mute keeps M\n");
   EXPECT_EQ(controls_hint_text(), "H hint \xB7 Return act \xB7 J/L/I walk and jump \xB7 Q quit");
-  unsetenv("XDG_CONFIG_HOME");
+  set_env("XDG_CONFIG_HOME", nullptr);
+  set_env("APPDATA", nullptr);
   keyboard_shutdown();
 }
 

@@ -3,6 +3,7 @@
 // folder itself; what the player is told when something stands in the way; a
 // version change; and what killed copies of the game left behind.
 #include "game/work_folder.h"
+#include "runtime/input_sound/key_bindings.h"
 #include "runtime/input_sound/keyboard.h"
 #include "tests/support/null_game.h"
 #include "tests/support/private_disk.h"
@@ -270,4 +271,16 @@ TEST_F(WorkFolder, WithoutAPlayersFolderTheGameRunsFromTheInstalledArtAndWritesN
   EXPECT_EQ(pictures_of_a_game(), 55);
   fs::current_path(test_folder);
   EXPECT_EQ(listing(), before);
+}
+
+// The keys file lies in the XDG folder for settings.
+TEST(KeyBindingsFile, LiesInThePlayersFolderForSettings) {
+  set_env("XDG_CONFIG_HOME", "/x/config");
+  set_env("HOME", "/h");
+  EXPECT_EQ(key_bindings_file(), "/x/config/quillmoor/keys.conf");
+  set_env("XDG_CONFIG_HOME", "relative"); // ignored, as the base-directory rules say
+  EXPECT_EQ(key_bindings_file(), "/h/.config/quillmoor/keys.conf");
+  set_env("XDG_CONFIG_HOME", nullptr);
+  set_env("HOME", nullptr);
+  EXPECT_EQ(key_bindings_file(), "");
 }

@@ -183,14 +183,3 @@ TEST_F(Bindings, WithoutAFileTheDefaultsHoldAndAFileThatCannotBeReadIsNamed) {
     EXPECT_EQ(bound(KEY_LEFT), (Keys{KEY_LEFT, 30}));
   }
 }
-
-TEST(KeyBindingsFile, LiesInTheUsersFolderForSettings) {
-  setenv("XDG_CONFIG_HOME", "/x/config", 1);
-  setenv("HOME", "/h", 1);
-  EXPECT_EQ(key_bindings_file(), "/x/config/quillmoor/keys.conf");
-  setenv("XDG_CONFIG_HOME", "relative", 1); // ignored, as the base-directory rules say
-  EXPECT_EQ(key_bindings_file(), "/h/.config/quillmoor/keys.conf");
-  unsetenv("XDG_CONFIG_HOME");
-  unsetenv("HOME");
-  EXPECT_EQ(key_bindings_file(), "");
-}
