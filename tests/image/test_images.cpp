@@ -67,10 +67,12 @@ void put_chunk(std::vector<uint8_t>& png, const char* type, const std::vector<ui
 
 // An 8 x 8 colour PNG whose rows are stored uncompressed; zlib's checksum of
 // them sits alone in the last image data chunk, as a long file may have it.
-// damage_at flips a bit of the stored pixels; with_end 0 leaves out the end chunk.
-std::vector<uint8_t> stored_png(int damage_at, bool with_end) {
+// damage_at flips a bit of the stored pixels; with_end 0 leaves out the end
+// chunk; rows above 8 store more image data than the picture holds; a bad end
+// gives the end chunk a wrong checksum.
+std::vector<uint8_t> stored_png(int damage_at, bool with_end, int rows = 8, bool bad_end = false) {
   std::vector<uint8_t> raw;
-  for (int y = 0; y < 8; y++) {
+  for (int y = 0; y < rows; y++) {
     raw.push_back(0); // no filter
     for (int x = 0; x < 8; x++) raw.insert(raw.end(), {(uint8_t)(x * 30), (uint8_t)(y * 30), 77});
   }
@@ -91,6 +93,7 @@ std::vector<uint8_t> stored_png(int damage_at, bool with_end) {
   put_be32(sum, b << 16 | a);
   put_chunk(png, "IDAT", sum);
   if (with_end) put_chunk(png, "IEND", {});
+  if (bad_end) png.back() ^= 1;
   return png;
 }
 
@@ -118,6 +121,8 @@ TEST_F(Images, PicturesCutShortOrFailingTheirChecksumAreRefused) {
       {"stored.png", stored_png(-1, true), true},
       {"flipped.png", stored_png(5 * 25 + 4, true), false},
       {"no-end.png", stored_png(-1, false), false},
+      {"extra.png", stored_png(-1, true, 9), false},
+      {"bad-end.png", stored_png(-1, true, 8, true), false},
       {"rle.bmp", rle, true},
       {"rle-cut.bmp", std::vector<uint8_t>(rle.begin(), rle.begin() + rle.size() * 8 / 10), false},
   };
