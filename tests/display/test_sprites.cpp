@@ -330,7 +330,9 @@ TEST_F(SpriteFiles, PicturesOfEveryKindLeaveOutTheDefaultKeyAtBothDepths) {
   const std::vector<uint8_t> bmp = bmp24(5, 2, [&](int i, int) { return row[i]; });
   for (int depth : {32, 16}) {
     SCOPED_TRACE(testing::Message() << depth << " bits");
-    if (depth == 16) ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    if (depth == 16) {
+      ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    }
     sprite_set_key_colour(-1, 0xFF00FF);
     // A colour as the back buffer holds it.
     auto shown = [](uint32_t rgb) {
