@@ -124,8 +124,10 @@ def main():
     build = os.path.join(args.scratch, "build")
     os.makedirs(src, exist_ok=True)
     copy_tree(ROOT, src)
-    env = dict(os.environ, CMAKE_CXX_COMPILER_LAUNCHER="ccache", CMAKE_C_COMPILER_LAUNCHER="ccache",
-               CCACHE_BASEDIR=args.scratch)
+    env = dict(os.environ)
+    if shutil.which("ccache"):  # rebuilds of a fresh scratch copy come from the cache
+        env.update(CMAKE_CXX_COMPILER_LAUNCHER="ccache", CMAKE_C_COMPILER_LAUNCHER="ccache",
+                   CCACHE_BASEDIR=args.scratch)
     corpora = os.path.normpath(os.path.join(ROOT, "..", "shared", "corpora"))
     print(f"scratch copy in {args.scratch}; building the tests once", flush=True)
     for step in (["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",

@@ -1,6 +1,7 @@
 #include "runtime/image/quantizer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,6 @@ struct Network {
   double alpha[256];                      // 0 to 255, not gamma-corrected
   double freq[256];                       // how often each neuron wins, starting at 1 / size
   double bias[256];                       // frequency-driven handicap of each neuron
-  double dist[256];                       // scratch: distances to the current sample
   int radpower[32];                       // neighbour pull by distance, rate x 256 scaled
 };
 
@@ -31,12 +31,12 @@ struct Quantizer {
   uint8_t green_start[256];     // first position in by_green with green >= v
   std::vector<uint8_t> indexes; // scratch: one row of unpacked indexes
   std::vector<uint8_t> packed;  // the row handed out, width + 8 bytes
-  uint32_t cache_pixel[1024];   // recent pixel -> index mappings
-  uint8_t cache_index[1024];
-  uint8_t cache_used[1024];
+  uint64_t cache[1024];         // recent pixels (B, G, R, A from bit 0) with CACHE_USED set
+  uint8_t cache_index[1024];    // and their indexes
 };
 
 static const double gamma_value = 1.8;
+static const uint64_t CACHE_USED = 1ull << 32; // marks a slot of the mapping cache in use
 
 // How much the colour of a pixel matters next to its alpha: nothing when
 // transparent, fully when opaque.
@@ -62,33 +62,60 @@ static void set_radpower(Network* net, int rad, int rate) {
     net->radpower[i] = rate * (((rad * rad - i * i) * 256) / (rad * rad));
 }
 
-// Finds the neuron nearest the sample, counting its bias, and updates every
-// neuron's frequency and bias; the unbiased winner gains frequency.
-static int contest(Network* net, double b, double g, double r, double a, double weight) {
-  const int n = net->size;
-  for (int i = 0; i < n; i++)
-    net->dist[i] = weight * (std::fabs(net->blue[i] - b) + std::fabs(net->green[i] - g) +
-                             std::fabs(net->red[i] - r)) +
-                   std::fabs(net->alpha[i] - a);
-  double best = 1e300, best_biased = 1e300;
-  int best_pos = 0, best_biased_pos = 0;
-  for (int i = 0; i < n; i++) {
-    double d = net->dist[i];
-    if (d < best) best = d, best_pos = i;
-    double biased = d - net->bias[i];
-    if (biased < best_biased) best_biased = biased, best_biased_pos = i;
-  }
-  for (int i = 0; i < n; i++) {
-    double beta_freq = net->freq[i] / 1024.0;
-    net->freq[i] -= beta_freq;
-    net->bias[i] += beta_freq * 1024.0;
-  }
-  net->freq[best_pos] += 1.0 / 1024.0;
-  net->bias[best_pos] -= 1.0;
-  return best_biased_pos;
+typedef double Pair __attribute__((vector_size(16)));        // two neurons' values
+typedef long long PairMask __attribute__((vector_size(16))); // all ones where a lane is chosen
+
+static inline Pair pair_at(const double* p) {
+  Pair v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+static inline void pair_put(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+static inline Pair pair_abs(Pair x) {
+  return (Pair)((PairMask)x & ~PairMask{LLONG_MIN, LLONG_MIN});
+}
+// Where mask is set, a; elsewhere b.
+static inline Pair pair_pick(PairMask mask, Pair a, Pair b) {
+  return (Pair)((mask & (PairMask)a) | (~mask & (PairMask)b));
+}
+// Of two lanes, each holding the first smallest of its own neurons (even and
+// odd) and its number, the first smallest of all.
+static inline int first_of_lanes(Pair value, Pair number) {
+  const bool second = value[1] < value[0] || (value[1] == value[0] && number[1] < number[0]);
+  return (int)number[second];
 }
 
-static void move_towards(Network* net, int i, double f, double b, double g, double r, double a) {
+// Finds the neuron nearest the sample, counting its bias, and updates every
+// neuron's frequency and bias; the unbiased winner gains frequency. Two neurons
+// a step (the size is even), each lane keeping the first smallest of its own,
+// which together give what a scan in neuron order gives.
+static int contest(Network* net, double b, double g, double r, double a, double weight) {
+  const int n = net->size;
+  Pair best = {1e300, 1e300}, best_biased = best, best_pos = {0, 0}, best_biased_pos = best_pos;
+  for (int i = 0; i < n; i += 2) {
+    const Pair d =
+        weight * (pair_abs(pair_at(net->blue + i) - b) + pair_abs(pair_at(net->green + i) - g) +
+                  pair_abs(pair_at(net->red + i) - r)) +
+        pair_abs(pair_at(net->alpha + i) - a);
+    const Pair number = {(double)i, (double)(i + 1)};
+    const PairMask nearer = d < best;
+    best = pair_pick(nearer, d, best), best_pos = pair_pick(nearer, number, best_pos);
+    const Pair bias = pair_at(net->bias + i), biased = d - bias;
+    const PairMask nearer_biased = biased < best_biased;
+    best_biased = pair_pick(nearer_biased, biased, best_biased);
+    best_biased_pos = pair_pick(nearer_biased, number, best_biased_pos);
+    const Pair freq = pair_at(net->freq + i), beta_freq = freq / 1024.0;
+    pair_put(net->freq + i, freq - beta_freq);
+    pair_put(net->bias + i, bias + beta_freq * 1024.0);
+  }
+  const int best_at = first_of_lanes(best, best_pos);
+  net->freq[best_at] += 1.0 / 1024.0;
+  net->bias[best_at] -= 1.0;
+  return first_of_lanes(best_biased, best_biased_pos);
+}
+
+static inline void move_towards(Network* net, int i, double f, double b, double g, double r,
+                                double a) {
   net->blue[i] -= f * (net->blue[i] - b);
   net->green[i] -= f * (net->green[i] - g);
   net->red[i] -= f * (net->red[i] - r);
@@ -107,7 +134,14 @@ static void move_neighbours(Network* net, int rad, int winner, double b, double 
   }
 }
 
-static void learn(Network* net, const Quantizer* q, const double gamma_in[256]) {
+// Walks the samples of learning in their order, handing each one's colour
+// (through the gamma table; black when transparent), alpha and colour weight
+// to sample(b, g, r, a, weight). The rate starts at 1024 and the radius at an
+// eighth of the network; both shrink after every hundredth of the samples, and
+// shrink(rate, radius in neurons) hears of them at the start and at each change.
+template <typename Sample, typename Shrink>
+static void walk_samples(const Quantizer* q, const double gamma_in[256], Sample sample,
+                         Shrink shrink) {
   const long long total = (long long)q->width * q->height;
   int sample_factor = (int)std::min<long long>(total / 262144 + 1, 10);
   long long samples = total / sample_factor;
@@ -118,8 +152,7 @@ static void learn(Network* net, const Quantizer* q, const double gamma_in[256]) 
   // a wider one on a small network drags every neuron to the mean colour.
   // Six fraction bits, so that radius / 30 keeps shrinking it.
   int radius = (q->colours >> 3) << 6;
-  int rad = radius >> 6;
-  set_radpower(net, rad, rate);
+  shrink(rate, radius >> 6);
 
   // Visit the pixels with a prime stride that does not divide the buffer, so
   // that a sample of the picture covers it evenly.
@@ -131,27 +164,116 @@ static void learn(Network* net, const Quantizer* q, const double gamma_in[256]) 
     }
   step %= total; // a picture smaller than the stride must not be read past its end
 
+  // The weight of every alpha, worked out once rather than at every sample.
+  double weight[256];
+  for (int v = 0; v < 256; v++) weight[v] = colour_weight(v);
   // The position as column and row, stepped without a division per sample.
   const long long step_y = step / q->width, step_x = step % q->width;
-  long long x = 0, y = 0;
-  for (long long i = 0; i < samples;) {
+  long long x = 0, y = 0, until_shrink = delta;
+  for (long long i = 0; i < samples; i++) {
     const uint8_t* p = q->pixels + (size_t)y * q->row_size + x * 4;
     double a = p[3], b = 0, g = 0, r = 0;
     if (p[3] != 0) b = gamma_in[p[0]], g = gamma_in[p[1]], r = gamma_in[p[2]];
-    int winner = contest(net, b, g, r, a, colour_weight(a));
-    move_towards(net, winner, rate / 1024.0, b, g, r, a);
-    if (rad) move_neighbours(net, rad, winner, b, g, r, a);
+    sample(b, g, r, a, weight[p[3]]);
     x += step_x, y += step_y;
     if (x >= q->width) x -= q->width, y++;
     if (y >= q->height) y -= q->height; // past the end: round to the start
-    if (++i % delta == 0) {
+    if (--until_shrink == 0) {
+      until_shrink = delta;
       rate -= rate / rate_dec;
       radius -= radius / 30;
-      rad = radius >> 6;
-      if (rad <= 1) rad = 0;
-      set_radpower(net, rad, rate);
+      int rad = radius >> 6;
+      shrink(rate, rad <= 1 ? 0 : rad);
     }
   }
+}
+
+static inline PairMask broadcast_lane0(PairMask m) { return __builtin_shufflevector(m, m, 0, 0); }
+
+// Masks of the first of the smallest of the neurons in d (V pairs, V = 1 or 2):
+// all ones in its lane, 0 in every other. Found as a tournament in which the
+// left side wins ties, which gives what a scan in neuron order gives, and
+// without a branch (no predictor guesses these) or a trip through an index.
+template <int V> static inline void first_min(const Pair d[V], PairMask out[V]) {
+  const PairMask left_lane = {-1, 0};
+  Pair smaller[V]; // lane 0: the smaller of the pair
+  for (int v = 0; v < V; v++) {
+    const Pair swapped = __builtin_shufflevector(d[v], d[v], 1, 0);
+    const PairMask right_wins = broadcast_lane0(swapped < d[v]);
+    out[v] = right_wins ^ left_lane;
+    smaller[v] = pair_pick(right_wins, swapped, d[v]);
+  }
+  if constexpr (V == 2) {
+    const PairMask second = broadcast_lane0(smaller[1] < smaller[0]);
+    out[0] &= ~second;
+    out[1] &= second;
+  }
+}
+
+// Learning for networks of N = 2 or 4 neurons, which have no neighbours to
+// pull (the radius starts at 0): the arithmetic of contest and move_towards,
+// held in registers, two neurons a step. The winner's move is made as a move
+// of every neuron by a factor that is 0 for all but the winner, which leaves
+// the others exactly as they were (x - 0 * d is x); so the next sample waits
+// for no memory and no index.
+template <int N>
+static void learn_small(Network* net, const Quantizer* q, const double gamma_in[256]) {
+  constexpr int V = N / 2;
+  Pair blue[V], green[V], red[V], alpha[V], freq[V], bias[V];
+  for (int v = 0; v < V; v++) {
+    blue[v] = pair_at(net->blue + 2 * v), green[v] = pair_at(net->green + 2 * v);
+    red[v] = pair_at(net->red + 2 * v), alpha[v] = pair_at(net->alpha + 2 * v);
+    freq[v] = pair_at(net->freq + 2 * v), bias[v] = pair_at(net->bias + 2 * v);
+  }
+  // x where mask is set, else 0.
+  auto chosen = [](PairMask mask, double x) { return (Pair)(mask & (PairMask)(Pair{x, x})); };
+  double pull = 0;
+  walk_samples(
+      q, gamma_in,
+      [&](double b, double g, double r, double a, double weight) {
+        Pair d[V], biased[V];
+        _Pragma("GCC unroll 4") for (int v = 0; v < V; v++) {
+          d[v] = weight * (pair_abs(blue[v] - b) + pair_abs(green[v] - g) + pair_abs(red[v] - r)) +
+                 pair_abs(alpha[v] - a);
+          biased[v] = d[v] - bias[v];
+        }
+        PairMask is_best[V], is_winner[V];
+        first_min<V>(d, is_best);
+        first_min<V>(biased, is_winner);
+        _Pragma("GCC unroll 4") for (int v = 0; v < V; v++) {
+          Pair beta_freq = freq[v] / 1024.0;
+          freq[v] -= beta_freq;
+          bias[v] += beta_freq * 1024.0;
+          freq[v] += chosen(is_best[v], 1.0 / 1024.0);
+          bias[v] -= chosen(is_best[v], 1.0);
+          const Pair f = chosen(is_winner[v], pull);
+          // The differences again rather than kept: registers are few.
+          blue[v] -= f * (blue[v] - b), green[v] -= f * (green[v] - g);
+          red[v] -= f * (red[v] - r), alpha[v] -= f * (alpha[v] - a);
+        }
+      },
+      [&](int rate, int) { pull = rate / 1024.0; });
+  for (int v = 0; v < V; v++) {
+    pair_put(net->blue + 2 * v, blue[v]), pair_put(net->green + 2 * v, green[v]);
+    pair_put(net->red + 2 * v, red[v]), pair_put(net->alpha + 2 * v, alpha[v]);
+  }
+}
+
+static void learn(Network* net, const Quantizer* q, const double gamma_in[256]) {
+  int rad = 0;
+  double pull = 0;
+  walk_samples(
+      q, gamma_in,
+      [&](double b, double g, double r, double a, double weight) {
+        int winner = contest(net, b, g, r, a, weight);
+        move_towards(net, winner, pull, b, g, r, a);
+        if (rad) move_neighbours(net, rad, winner, b, g, r, a);
+      },
+      [&](int rate, int new_rad) {
+        pull = rate / 1024.0;
+        rad = new_rad;
+        set_radpower(net, rad, rate);
+      });
 }
 
 static void build_index(Quantizer* q) {
@@ -216,16 +338,25 @@ static int nearest(const Quantizer* q, const int px[4], double* distance) {
   return best_index;
 }
 
-static int map_pixel(Quantizer* q, const uint8_t* p) {
-  uint32_t key = p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-  uint32_t slot = (key * 2654435761u) >> 22;
-  if (q->cache_used[slot] && q->cache_pixel[slot] == key) return q->cache_index[slot];
+// The nearest entry of a pixel that the cache does not hold, kept in its slot.
+__attribute__((noinline)) static int map_pixel_afresh(Quantizer* q, const uint8_t* p,
+                                                      uint32_t slot) {
   int px[4] = {p[0], p[1], p[2], p[3]};
   int index = nearest(q, px, nullptr);
-  q->cache_pixel[slot] = key;
+  uint32_t key;
+  std::memcpy(&key, p, 4);
+  q->cache[slot] = key | CACHE_USED;
   q->cache_index[slot] = (uint8_t)index;
-  q->cache_used[slot] = 1;
   return index;
+}
+
+// The nearest entry of a pixel, through the cache of recent ones.
+static inline int map_pixel(Quantizer* q, const uint8_t* p) {
+  uint32_t key;
+  std::memcpy(&key, p, 4); // B | G << 8 | R << 16 | A << 24
+  uint32_t slot = (key * 2654435761u) >> 22;
+  if (q->cache[slot] == (key | CACHE_USED)) return q->cache_index[slot];
+  return map_pixel_afresh(q, p, slot);
 }
 
 // Floyd-Steinberg over the copy, top of the buffer first: each pixel is replaced
@@ -350,7 +481,12 @@ Quantizer* quantizer_create(const void* pixels, int width, int height, int depth
     net->freq[i] = 1.0 / q->colours;
     net->bias[i] = 0;
   }
-  learn(net, q, gamma_in);
+  if (q->colours == 2)
+    learn_small<2>(net, q, gamma_in);
+  else if (q->colours == 4)
+    learn_small<4>(net, q, gamma_in);
+  else
+    learn(net, q, gamma_in);
   build_palette(q, net);
   delete net;
   if (options & QUANT_DITHER) dither(q);
@@ -364,23 +500,40 @@ const uint8_t* quantizer_palette(const Quantizer* q) { return q ? &q->palette[0]
 const uint8_t* quantizer_row(Quantizer* q, int y) {
   if (!q || y < 0 || y >= q->height) return nullptr;
   const uint8_t* p = q->pixels + (size_t)y * q->row_size;
-  uint8_t* idx = q->indexes.data();
-  // Pictures run in stretches of one colour: a pixel like the one before maps alike.
-  for (int x = 0; x < q->width; x++, p += 4)
-    idx[x] = x && std::memcmp(p, p - 4, 4) == 0 ? idx[x - 1] : (uint8_t)map_pixel(q, p);
   uint8_t* out = q->packed.data();
-  if (q->out_depth == 8) {
-    std::memcpy(out, idx, (size_t)q->width);
+  const int depth = q->out_depth, width = q->width;
+  if (depth == 8) {
+    for (int x = 0; x < width; x++, p += 4) out[x] = (uint8_t)map_pixel(q, p);
     return out;
   }
   std::memset(out, 0, q->packed.size());
-  // Most significant bits first; depths that do not divide 8 straddle bytes.
+  if (8 % depth == 0) {
+    // 8 / depth indexes a byte, the first in the top bits; a last byte cut
+    // short is padded with 0 bits.
+    const int per_byte = 8 / depth;
+    int x = 0, o = 0;
+    for (; x + per_byte <= width; o++) {
+      unsigned byte = 0;
+      for (int k = 0; k < per_byte; k++, x++, p += 4) byte = byte << depth | map_pixel(q, p);
+      out[o] = (uint8_t)byte;
+    }
+    if (x < width) {
+      unsigned byte = 0;
+      for (int k = 0; k < per_byte; k++, x++, p += 4)
+        byte = byte << depth | (x < width ? map_pixel(q, p) : 0);
+      out[o] = (uint8_t)byte;
+    }
+    return out;
+  }
+  uint8_t* idx = q->indexes.data();
+  for (int x = 0; x < width; x++, p += 4) idx[x] = (uint8_t)map_pixel(q, p);
+  // Depths that do not divide 8 straddle bytes.
   unsigned acc = 0;
   int bits = 0;
   size_t o = 0;
-  for (int x = 0; x < q->width; x++) {
-    acc = acc << q->out_depth | idx[x];
-    bits += q->out_depth;
+  for (int x = 0; x < width; x++) {
+    acc = acc << depth | idx[x];
+    bits += depth;
     while (bits >= 8) {
       bits -= 8;
       out[o++] = (uint8_t)(acc >> bits);

@@ -40,7 +40,57 @@ Picture gradient(int w, int h) {
   return p;
 }
 
+// A hash (FNV-1a) of a quantizer's palette and every packed row.
+uint64_t result_hash(Quantizer* q, int width, int height, int depth) {
+  uint64_t h = 14695981039346656037ull;
+  auto add = [&h](const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; i++) h = (h ^ p[i]) * 1099511628211ull;
+  };
+  add(quantizer_palette(q), 4u << depth);
+  for (int y = 0; y < height; y++) add(quantizer_row(q, y), ((size_t)width * depth + 7) / 8);
+  return h;
+}
+
 } // namespace
+
+// What the quantizer gives is pinned, so that making it faster cannot change
+// it: the palettes and indexes of a picture of many colours, opaque,
+// translucent and clear, both above the size that is sampled (every second
+// pixel here) and below it, with and without dithering.
+TEST(Quantizer, ResultsStayAsPinned) {
+  auto busy = [](int w, int h) {
+    Picture p(w, h);
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) {
+        const int zone = (x / 80 + y / 60) % 5;
+        const uint32_t a = zone == 0 ? 0 : zone == 1 ? 128 + (x & 127) : 255;
+        p.set(x, y,
+              a << 24 | (uint32_t)((x * y / 64) & 255) << 16 | (uint32_t)(y * 255 / (h - 1)) << 8 |
+                  (uint32_t)(x * 255 / (w - 1)));
+      }
+    return p;
+  };
+  const struct {
+    int width, height, depth, options;
+    uint64_t hash;
+  } cases[] = {
+      {640, 480, 1, 7, 17623168904511682002ull},
+      {640, 480, 2, 7, 17298281758920937584ull},
+      {640, 480, 4, 7, 16825673228227449632ull},
+      {640, 480, 8, 7, 6890657568406073070ull},
+      {200, 150, 2, 7, 13827759564221193017ull},
+      {200, 150, 4, QUANT_DITHER, 5769738201838497536ull},
+      {200, 150, 8, QUANT_DITHER, 5216391766649420111ull},
+  };
+  for (const auto& c : cases) {
+    Picture p = busy(c.width, c.height);
+    Quantizer* q = p.quantize(c.depth, c.options);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(result_hash(q, c.width, c.height, c.depth), c.hash)
+        << c.width << " x " << c.height << " to depth " << c.depth << ", options " << c.options;
+    quantizer_free(q);
+  }
+}
 
 TEST(Quantizer, IndexesArePackedMostSignificantFirstAtEveryDepth) {
   // Two colours alternating in pairs: 0 0 1 1 0 0 1 1 ...

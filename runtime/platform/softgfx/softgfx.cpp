@@ -28,18 +28,41 @@ struct GfxDevice {
   int presents;
 };
 
-// A stretch of texels in one row that a keyed draw treats alike.
+// A stretch of texels in one row that a keyed draw treats alike, and where its
+// texels are kept packed.
 struct KeyedRun {
-  uint16_t start, length; // in texels; SURFACE_MAX_SIDE fits
-  uint16_t blend;         // 0: opaque, copied; 1: partly transparent, blended texel by texel
+  uint16_t start;  // its first texel's column
+  uint16_t length; // texels (SURFACE_MAX_SIDE fits in 15 bits); bit 15: partly transparent
+  uint32_t at;     // its first texel in GfxTexture::packed
+};
+enum : uint16_t { RUN_BLENDED = 0x8000 };
+
+// A row's runs: runs[first] up to runs[end].
+struct RowRuns {
+  uint32_t first, end;
 };
 
+// Draws read what they need of a texture's pixels in a shape of their own,
+// taken at the first draw that needs it after a write lock.
 struct GfxTexture {
   Surface* level;
   int pool;
-  KeyedRun* runs;     // every row's runs of texels with alpha above 0, top row first
-  uint32_t* row_runs; // height + 1 entries: row j's runs start at runs[row_runs[j]]
-  int runs_stale;     // the pixels may have changed since the runs were taken (or never taken)
+  // For each row, the first of the rows above it that have the same pixels
+  // (itself when the row above differs): art scaled by whole numbers repeats
+  // every row, so a draw reads each distinct row once and finds the repeats in
+  // the cache.
+  uint32_t* same_rows;
+  int same_rows_taken;
+  // What a keyed draw of an A8R8G8B8 texture reads, in one block: the texels
+  // with alpha above 0 packed run after run (SDL's run-length shape: a run is
+  // one contiguous copy, and the transparent texels are never read), their
+  // runs, and each row's runs; rows like the one above share its runs.
+  void* keyed;
+  const RowRuns* rows;    // height entries
+  const KeyedRun* runs;   // every distinct row's runs, top row first
+  const uint32_t* packed; // the texels of every run
+  int blended;            // some run is partly transparent
+  int keyed_taken;
 };
 
 static const int max_texture_side = SURFACE_MAX_SIDE;
@@ -269,70 +292,141 @@ static int texel_class(uint32_t texel) {
   return a == 0 ? 0 : a == 255 ? 1 : 2;
 }
 
-// Writes the runs of one row to out (when not null) and counts them: stretches of
-// texels of one class, transparent ones left out.
-static uint32_t scan_row(const uint32_t* row, int width, KeyedRun* out) {
-  uint32_t count = 0;
+// Takes the rows alike of a texture anew, when its pixels may have changed; 0
+// when memory runs out (draws then read every row).
+static int same_rows_ready(GfxTexture* t) {
+  if (t->same_rows_taken) return 1;
+  const Surface* s = t->level;
+  uint32_t* same = (uint32_t*)realloc(t->same_rows, sizeof(uint32_t) * (size_t)s->height);
+  if (!same) return 0;
+  const size_t bytes = (size_t)s->width * surface_bytes_per_pixel(s->format);
+  same[0] = 0;
+  for (int j = 1; j < s->height; j++) {
+    const uint8_t* row = s->pixels + (size_t)j * s->pitch;
+    same[j] = std::memcmp(row, row - s->pitch, bytes) == 0 ? same[j - 1] : (uint32_t)j;
+  }
+  t->same_rows = same;
+  t->same_rows_taken = 1;
+  return 1;
+}
+
+// Takes the runs of one row: stretches of texels of one class, transparent
+// ones left out. Counts them, and the texels in them, into *runs and *texels;
+// when out is not null, also writes the runs (their texels from packed + *texels on).
+static void scan_row(const uint32_t* row, int width, KeyedRun* out, uint32_t* packed,
+                     uint32_t* runs, uint32_t* texels, int* blended) {
   for (int i = 0; i < width;) {
     int start = i, c = texel_class(row[i]);
     while (++i < width && texel_class(row[i]) == c) {}
     if (!c) continue;
-    if (out) out[count] = {(uint16_t)start, (uint16_t)(i - start), (uint16_t)(c == 2)};
-    count++;
+    const uint16_t length = (uint16_t)(i - start);
+    if (out) {
+      out[*runs] = {(uint16_t)start, (uint16_t)(c == 2 ? length | RUN_BLENDED : length), *texels};
+      std::memcpy(packed + *texels, row + start, 4 * (size_t)length);
+    }
+    if (c == 2) *blended = 1;
+    *runs += 1;
+    *texels += length;
   }
-  return count;
 }
 
 // Takes the runs of an A8R8G8B8 texture anew, when its pixels may have changed;
 // 0 when memory runs out (the draw then goes texel by texel).
 static int keyed_runs_ready(GfxTexture* t) {
-  if (!t->runs_stale) return 1;
+  if (t->keyed_taken) return 1;
+  if (!same_rows_ready(t)) return 0;
   const Surface* s = t->level;
+  const uint32_t* same = t->same_rows;
   auto row = [s](int j) { return (const uint32_t*)(s->pixels + (size_t)j * s->pitch); };
-  uint32_t* index = (uint32_t*)realloc(t->row_runs, sizeof(uint32_t) * ((size_t)s->height + 1));
-  if (!index) return 0;
-  t->row_runs = index;
-  // Counted first, so the runs take one block of the exact size.
-  index[0] = 0;
-  for (int j = 0; j < s->height; j++) index[j + 1] = index[j] + scan_row(row(j), s->width, nullptr);
-  KeyedRun* runs = (KeyedRun*)realloc(t->runs, sizeof(KeyedRun) * ((size_t)index[s->height] + 1));
-  if (!runs) return 0;
-  t->runs = runs;
-  for (int j = 0; j < s->height; j++) scan_row(row(j), s->width, runs + index[j]);
-  t->runs_stale = 0;
+  // Counted first, so that everything takes one block of the exact size.
+  uint32_t runs = 0, texels = 0;
+  int blended = 0;
+  for (int j = 0; j < s->height; j++)
+    if (same[j] == (uint32_t)j)
+      scan_row(row(j), s->width, nullptr, nullptr, &runs, &texels, &blended);
+  const size_t row_bytes = sizeof(RowRuns) * (size_t)s->height;
+  const size_t run_bytes = sizeof(KeyedRun) * runs;
+  void* block = realloc(t->keyed, row_bytes + run_bytes + sizeof(uint32_t) * texels);
+  if (!block) return 0;
+  RowRuns* rows = (RowRuns*)block;
+  KeyedRun* run = (KeyedRun*)((uint8_t*)block + row_bytes);
+  uint32_t* packed = (uint32_t*)((uint8_t*)block + row_bytes + run_bytes);
+  runs = texels = 0;
+  for (int j = 0; j < s->height; j++) {
+    if (same[j] != (uint32_t)j) {
+      rows[j] = rows[same[j]];
+      continue;
+    }
+    rows[j].first = runs;
+    scan_row(row(j), s->width, run, packed, &runs, &texels, &blended);
+    rows[j].end = runs;
+  }
+  t->keyed = block;
+  t->rows = rows;
+  t->runs = run;
+  t->packed = packed;
+  t->blended = blended;
+  t->keyed_taken = 1;
   return 1;
+}
+
+// Copies n texels (n above 0): 16 bytes a step, the last step ending exactly at
+// the end (overlapping the one before), so there is no tail loop and no call.
+static inline void copy_texels(uint8_t* to, const uint32_t* texels, size_t n) {
+  const uint8_t* from = (const uint8_t*)texels;
+  const size_t bytes = 4 * n;
+  if (bytes >= 16) {
+    for (size_t i = 0; i + 16 < bytes; i += 16) std::memcpy(to + i, from + i, 16);
+    std::memcpy(to + bytes - 16, from + bytes - 16, 16);
+  } else if (bytes >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + bytes - 8, from + bytes - 8, 8);
+  } else {
+    std::memcpy(to, from, 4);
+  }
 }
 
 // Blends n partly transparent texels over their pixels. Out of line: it is
 // rare, and inlined it would crowd the registers of the copy loop.
-__attribute__((noinline)) static void blend_run(uint32_t* pixels, const uint32_t* texels, int n) {
-  for (int i = 0; i < n; i++)
-    pixels[i] = blend_pixel(texels[i], pixels[i], GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+__attribute__((noinline)) static void blend_run(uint8_t* to, const uint32_t* texels, int n) {
+  for (int i = 0; i < n; i++) {
+    uint32_t p;
+    std::memcpy(&p, to + 4 * (size_t)i, 4);
+    p = blend_pixel(texels[i], p, GFX_BLEND_SRCALPHA, GFX_BLEND_INVSRCALPHA);
+    std::memcpy(to + 4 * (size_t)i, &p, 4);
+  }
 }
 
 // The keyed draw of texture rows ty to ty + rows - 1, texels tx to tx + n - 1 of
 // each, with texel (tx, ty) onto back-buffer pixel (x, y): opaque runs copied
-// whole, partly transparent ones blended, transparent texels never visited.
+// whole from the packed texels, partly transparent ones blended, transparent
+// texels never visited.
 static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int rows, int tx,
                             int ty, int n) {
-  const size_t src_pitch = t->level->pitch, dst_pitch = bb->pitch;
-  const uint8_t* src = t->level->pixels + ty * src_pitch;
+  const size_t dst_pitch = bb->pitch;
   uint8_t* dst = bb->pixels + y * dst_pitch + 4 * (size_t)x; // the pixel of texel tx
-  const int right = tx + n;
-  // The rows' runs follow each other, so one pointer walks them all.
+  const uint32_t* const packed = t->packed;
   const KeyedRun* const runs = t->runs;
-  const KeyedRun* run = runs + t->row_runs[ty];
-  for (const uint32_t *next = t->row_runs + ty + 1, *stop = next + rows; next < stop;
-       next++, src += src_pitch, dst += dst_pitch) {
-    for (const KeyedRun* end = runs + *next; run < end; run++) {
-      int a = run->start < tx ? tx : run->start, b = run->start + run->length;
+  const RowRuns *row = t->rows + ty, *const stop = row + rows;
+  if (!t->blended && tx == 0 && n == t->level->width) {
+    // Whole rows of opaque runs, the common case: nothing to cut, nothing to blend.
+    for (; row < stop; row++, dst += dst_pitch)
+      for (const KeyedRun *run = runs + row->first, *end = runs + row->end; run < end; run++)
+        copy_texels(dst + 4 * (size_t)run->start, packed + run->at, run->length);
+    return;
+  }
+  const int right = tx + n;
+  for (; row < stop; row++, dst += dst_pitch) {
+    for (const KeyedRun *run = runs + row->first, *end = runs + row->end; run < end; run++) {
+      const int length = run->length & ~RUN_BLENDED;
+      int a = run->start < tx ? tx : run->start, b = run->start + length;
       if (b > right) b = right;
       if (a >= b) continue;
-      uint8_t* to = dst + 4 * (size_t)(a - tx);
-      if (!run->blend)
-        std::memcpy(to, src + 4 * (size_t)a, 4 * (size_t)(b - a));
+      const uint32_t* from = packed + run->at + (a - run->start);
+      if (run->length & RUN_BLENDED)
+        blend_run(dst + 4 * (size_t)(a - tx), from, b - a);
       else
-        blend_run((uint32_t*)to, (const uint32_t*)(src + 4 * (size_t)a), b - a);
+        copy_texels(dst + 4 * (size_t)(a - tx), from, (size_t)(b - a));
     }
   }
 }
@@ -378,9 +472,12 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
     return GFX_OK;
   }
   int tbpp = surface_bytes_per_pixel(tex->format), bbpp = surface_bytes_per_pixel(bb->format);
+  // A row like the one above is read where that one was, which the cache still holds.
+  const uint32_t* same = same_rows_ready(d->texture) ? d->texture->same_rows : nullptr;
 
   for (long long row = cy0; row < cy1; row++) {
-    const uint8_t* s = tex->pixels + (size_t)(ty + row - cy0) * tex->pitch + (size_t)tx * tbpp;
+    const size_t j = (size_t)(ty + row - cy0);
+    const uint8_t* s = tex->pixels + (same ? same[j] : j) * tex->pitch + (size_t)tx * tbpp;
     uint8_t* p = bb->pixels + (size_t)row * bb->pitch + (size_t)cx0 * bbpp;
     if (copy && (tex->format == bb->format || fast32 ||
                  (tex->format == FMT_A1R5G5B5 && bb->format == FMT_X1R5G5B5))) {
@@ -414,7 +511,6 @@ GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, 
     return nullptr;
   }
   t->pool = pool;
-  t->runs_stale = 1;
   return t;
 }
 
@@ -422,7 +518,7 @@ const Surface* gfx_texture_level(const GfxTexture* t) { return t->level; }
 
 uint8_t* gfx_texture_lock(GfxTexture* t, int* pitch, int flags) {
   uint8_t* pixels = gfx_surface_lock(t->level, pitch, flags);
-  if (pixels && !(flags & GFX_LOCK_READONLY)) t->runs_stale = 1;
+  if (pixels && !(flags & GFX_LOCK_READONLY)) t->same_rows_taken = t->keyed_taken = 0;
   return pixels;
 }
 
@@ -431,8 +527,8 @@ int gfx_texture_unlock(GfxTexture* t) { return gfx_surface_unlock(t->level); }
 void gfx_texture_release(GfxTexture* t) {
   if (!t) return;
   surface_free(t->level);
-  free(t->runs);
-  free(t->row_runs);
+  free(t->same_rows);
+  free(t->keyed);
   free(t);
 }
 

@@ -129,10 +129,11 @@ int gfx_set_texture(GfxDevice* d, int stage, GfxTexture* t);
 // Draws a triangle strip of primitive_count triangles from vertices stride bytes
 // apart. Only the axis-aligned quad of four vertices mapping the whole texture
 // texel for pixel is drawn (texel (i, j) onto pixel (x + i, y + j), clipped to
-// the back buffer); GFX_INVALIDCALL for anything else or outside a scene. A keyed
-// draw (source alpha over inverse source alpha) of an A8R8G8B8 texture onto an
-// X8R8G8B8 buffer copies the runs of opaque texels recorded at its first keyed
-// draw after a write lock, and skips the transparent ones.
+// the back buffer); GFX_INVALIDCALL for anything else or outside a scene. Draws
+// read what they take of the texture at the first draw after a write lock: which
+// rows repeat the row above (read once), and for a keyed draw (source alpha over
+// inverse source alpha) of an A8R8G8B8 texture onto an X8R8G8B8 buffer the runs
+// of texels with alpha, packed, so that the transparent ones are never visited.
 int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertices, int stride);
 
 // A texture of one level (A8R8G8B8 or A1R5G5B5) in the managed pool; survives
@@ -140,11 +141,11 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
 GfxTexture* gfx_texture_create(GfxDevice* d, int width, int height, int levels, int usage,
                                int format, int pool);
 // The texture's level, to read: its size, format and pixels. Texels are written
-// only through gfx_texture_lock, which keeps the keyed draws' runs true to them.
+// only through gfx_texture_lock, which keeps what draws read true to them.
 const Surface* gfx_texture_level(const GfxTexture* t);
 // The texture's pixels and row pitch, as gfx_surface_lock gives them; null while
-// it is locked. A lock without GFX_LOCK_READONLY makes the next keyed draw take
-// the texture's runs anew; under GFX_LOCK_READONLY nothing may be written.
+// it is locked. A lock without GFX_LOCK_READONLY makes the next draw take what
+// it reads anew; under GFX_LOCK_READONLY nothing may be written.
 uint8_t* gfx_texture_lock(GfxTexture* t, int* pitch, int flags);
 // GFX_INVALIDCALL when the texture is not locked.
 int gfx_texture_unlock(GfxTexture* t);
