@@ -48,7 +48,8 @@ void game_startup() {
   game.sound_ok = 0;
   png_encoder_register();
   png_decoder_register();
-  if (!display_init()) fatal_error("Screen fail :(");
+  if (!display_init())
+    fatal_error(display_lacks_keyboard() ? "Keyboard fail :(" : "Screen fail :(");
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   if (!open_game_screen(game.windowed))
     fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");
