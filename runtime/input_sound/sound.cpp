@@ -22,9 +22,6 @@ struct SoundState {
 };
 static SoundState snd;
 
-// No game sound comes near this; it keeps a damaged size field from asking for gigabytes.
-static const size_t max_wav_bytes = 64u << 20;
-
 int sound_init() {
   if (!snd.init_ran) {
     object_table_create(&snd.table, sizeof(SoundRecord), 64, sound_free);
@@ -117,7 +114,7 @@ int sound_load_memory(int n, const void* image, size_t size) {
 int sound_load(int n, const char* path) {
   if (!snd.device_open || n < 0) return 0;
   std::vector<uint8_t> bytes;
-  if (!plat_read_file(path, &bytes, max_wav_bytes)) return 0;
+  if (!plat_read_file(path, &bytes, PLAT_MAX_FILE_BYTES)) return 0;
   return sound_load_memory(n, bytes.data(), bytes.size());
 }
 

@@ -413,7 +413,9 @@ TEST_F(SpriteAssets, CopiesThatCannotBeKeptAreMadeInMemory) {
     for (const std::string& name : all_names())
       fs::copy_file(see(name + ".png"), art + "/see/" + name + ".png");
     fs::copy_file(see("urth.png"), art + "/see/urth.png");
-    if (std::string(disk) == "read-only") ASSERT_TRUE(disks.read_only(art + "/see"));
+    if (std::string(disk) == "read-only") {
+      ASSERT_TRUE(disks.read_only(art + "/see"));
+    }
     fs::current_path(art);
     null_reset();
     testing::internal::CaptureStderr();

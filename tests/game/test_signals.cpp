@@ -7,8 +7,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
-TEST(Headless, SigtermAndSigintEndTheGameThroughTheFadeAtTheNextFrame) {
-  for (int sig : {SIGTERM, SIGINT}) {
+TEST(Headless, SigtermSigintAndSighupEndTheGameThroughTheFadeAtTheNextFrame) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
     null_reset();
     uint32_t asked = 0;
     null_keyboard_script([&](uint32_t read, uint8_t* keys) {
