@@ -29,7 +29,7 @@ static int bmp_check(DecodeContext* c) {
     long size;
     if (fread(sig, 1, 2, c->file) != 2 || sig[0] != 'B' || sig[1] != 'M' ||
         fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 ||
-        size > CODEC_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0)
+        (size_t)size > PLAT_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0)
       return 0;
     try {
       bmp.file_copy.resize((size_t)size);

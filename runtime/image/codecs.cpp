@@ -66,7 +66,7 @@ static int offer(DecodeInfo* info) {
 
 int decode_open_file(const char* path, DecodeInfo* info) {
   close_source();
-  FILE* f = plat_open_read(path, CODEC_MAX_FILE_BYTES);
+  FILE* f = plat_open_read(path, PLAT_MAX_FILE_BYTES);
   if (!f) return 0;
   codec.context.file = f;
   return offer(info);

@@ -104,7 +104,7 @@ TEST(Wayland, TheGamePlaysInANestedWeston) {
   Child game;
   std::vector<std::string> env = weston.client_env();
   env.push_back("WAYLAND_DEBUG=client"); // the title the window asks for
-  ASSERT_TRUE(game.start(game_program, folder.path, env));
+  ASSERT_TRUE(game.start(game_program, folder.path, env, {"--no-hint"}));
 
   // Tab is read only once the frames run; the file then holds what was shown.
   std::string shot;
