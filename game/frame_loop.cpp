@@ -50,7 +50,8 @@ void game_startup() {
   // The art is decoded and the fonts made ready on a worker while the window
   // and the screen open; everything else keeps its order on this thread.
   load_sprites_ahead();
-  if (!display_init()) fatal_error("Screen fail :(");
+  if (!display_init())
+    fatal_error(display_lacks_keyboard() ? "Keyboard fail :(" : "Screen fail :(");
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   if (!open_game_screen(game.windowed))
     fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");

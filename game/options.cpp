@@ -1,8 +1,10 @@
 #include "game/options.h"
 
+#include "runtime/display/screen.h"
+
 #include <cstring>
 
-GameOptions options = {1, 0};
+GameOptions options = {1, 0, SCREEN_FIT_AUTO};
 
 std::string options_usage() {
   return "Usage: quillmoor [OPTION]...\n"
@@ -11,6 +13,11 @@ std::string options_usage() {
          "  --scale N        a window N times 640x480 (1 to 8, at most what the\n"
          "                   desktop holds), each pixel an N by N block; 'auto'\n"
          "                   for the largest that fits the desktop\n"
+         "  --fit whole|sharp\n"
+         "                   how the picture fills a full screen or a bigger window:\n"
+         "                   'whole' by whole multiples only, 'sharp' as large as it\n"
+         "                   fits (crisp blocks, smoothed where they meet); by default\n"
+         "                   whole where twice the size fits, else sharp\n"
          "  --gentle-flash   Space tints the landscape a quarter instead of covering\n"
          "                   it with a flat colour, at most three times a second\n"
          "  --help           show this help and exit\n"
@@ -25,7 +32,7 @@ static int parse_scale(const char* value) {
 }
 
 int options_parse(int argc, const char* const* argv, std::string* text, int* code) {
-  options = GameOptions{1, 0};
+  options = GameOptions{1, 0, SCREEN_FIT_AUTO};
   for (int i = 1; i < argc; i++) {
     const char* arg = argv[i];
     if (!strcmp(arg, "--help")) {
@@ -40,6 +47,17 @@ int options_parse(int argc, const char* const* argv, std::string* text, int* cod
     }
     if (!strcmp(arg, "--gentle-flash")) {
       options.gentle_flash = 1;
+      continue;
+    }
+    // --fit whole|sharp and --fit=...
+    if (!strcmp(arg, "--fit") || !strncmp(arg, "--fit=", 6)) {
+      const char* fit = arg[5] ? arg + 6 : i + 1 < argc ? argv[++i] : "";
+      if (strcmp(fit, "whole") && strcmp(fit, "sharp")) {
+        *text = "quillmoor: --fit takes 'whole' or 'sharp'\n" + options_usage();
+        *code = 2;
+        return 0;
+      }
+      options.fit = fit[0] == 'w' ? SCREEN_FIT_WHOLE : SCREEN_FIT_SHARP;
       continue;
     }
     // --scale N and --scale=N

@@ -4,6 +4,7 @@
 #include "game/game_state.h"
 #include "game/options.h"
 #include "game/sprite_assets.h"
+#include "game/window_icon.h"
 #include "game/work_folder.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/dates.h"
@@ -18,11 +19,14 @@
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 
+#include <cstdio>
+
 // ---- Opening and closing the screen ----
 
 static const int screen_w = 640, screen_h = 480;
 static const char* const window_caption = "Quillmoor: Ctrl+F for full screen.";
-static const int window_flags = WINDOW_CAPTION | WINDOW_CLOSE_BOX | WINDOW_CENTRE_SCREEN;
+static const int window_flags =
+    WINDOW_CAPTION | WINDOW_CLOSE_BOX | WINDOW_SIZING | WINDOW_CENTRE_SCREEN;
 
 int close_game_screen() {
   if (game.screen_open == 1) {
@@ -35,16 +39,25 @@ int close_game_screen() {
 int open_game_screen(int windowed) {
   close_game_screen();
   int result = 0;
+  // A bigger window or a full screen shows the same screen, each pixel a square
+  // block of pixels where a whole multiple fits the way the player asked.
+  screen_set_fit(options.fit);
   if (windowed == 1) {
-    // A window that opened stays open when the screen inside it fails. A bigger
-    // window shows the same screen, each pixel a square block of pixels.
-    int scale = 1;
+    // A window that opened stays open when the screen inside it fails. The
+    // screen fills the window however the player sizes it.
+    int scale = options.scale;
     if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
+        window_set_icon(0, window_icon, window_icon_side, window_icon_side) &&
         (options.scale == 1 || (scale = window_scale(0, screen_w, screen_h, options.scale))) &&
-        screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, scale > 1, 0, 0)) {
+        screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 1, 0, 0)) {
       game.windowed = 1;
       result = 1;
     }
+    // Said at the first opening only, not at every return from the full screen.
+    if (scale < options.scale && !game.screen_open)
+      fprintf(stderr,
+              "quillmoor: --scale %d does not fit this desktop; the window is %d times 640x480\n",
+              options.scale, scale);
   } else if (windowed == 0) {
     if (screen_open_full(screen_w, screen_h, 32, "Quillmoor")) {
       game.windowed = 0;

@@ -4,7 +4,8 @@
 # (build-test/), with address and undefined-behaviour sanitizers
 # (build-sanitize/), and the fuzz harnesses over their seeds (build-fuzz/).
 # The plain build also makes the Debian package and
-# checks it. Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
+# checks it. The browser build is played in headless chromium (tools/test_web.sh).
+# Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
 # last line counts what was skipped and why.
 set -eu
 cd "$(dirname "$0")/.."
@@ -28,6 +29,9 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DQUILL_FUZZ=ON -DQUILL_TESTS=OFF -DQUILL_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 (cd build-fuzz && ctest --output-on-failure -j "$jobs" --timeout 120)
+
+# The browser build, played in headless chromium.
+tools/test_web.sh
 
 # The play command on a fresh Debian 12; not again inside the fresh root itself.
 fresh="fresh check: already inside a fresh root"

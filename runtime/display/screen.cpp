@@ -23,7 +23,8 @@ struct ScreenState {
   int in_scene;
   int blend_cache[4]; // alpha blend, source, destination, vertex format; -1 stale
   GfxPresentParams present_params;
-  int cursor_hidden; // a full screen hid the mouse cursor
+  int cursor_hidden;            // a full screen hid the mouse cursor
+  int fit = SCREEN_FIT_STRETCH; // of the flips, kept from one screen to the next
 };
 static ScreenState scr;
 
@@ -80,6 +81,8 @@ int display_init() {
   return 1;
 }
 
+int display_lacks_keyboard() { return plat_display_lacks_keyboard(); }
+
 void display_shutdown() {
   if (scr.display_ready) {
     screen_close();
@@ -89,6 +92,8 @@ void display_shutdown() {
   base_window_destroy();
   scr = ScreenState{};
 }
+
+void screen_set_fit(int fit) { scr.fit = fit; }
 
 static void fill_present_params(int format, int windowed, PlatWindow* device_window,
                                 int wait_vblank) {
@@ -322,10 +327,16 @@ int screen_flip() {
   }
   scene_end();
   int shown;
-  if (scr.windowed) {
-    PlatRect child = plat_window_rect(scr.child_window);
+  PlatRect area = plat_window_rect(scr.windowed ? scr.child_window : scr.top_window);
+  if (scr.fit != SCREEN_FIT_STRETCH) {
+    PlatRect at =
+        plat_fit_frame(scr.buffer_width, scr.buffer_height, area.width, area.height, scr.fit);
     GfxRect src = {0, 0, scr.buffer_width, scr.buffer_height};
-    GfxRect dst = {0, 0, child.width, child.height};
+    GfxRect dst = {at.x, at.y, at.x + at.width, at.y + at.height};
+    shown = gfx_present(scr.device, &src, &dst) == GFX_OK;
+  } else if (scr.windowed) {
+    GfxRect src = {0, 0, scr.buffer_width, scr.buffer_height};
+    GfxRect dst = {0, 0, area.width, area.height};
     shown = gfx_present(scr.device, &src, &dst) == GFX_OK;
   } else {
     shown = gfx_present(scr.device, nullptr, nullptr) == GFX_OK;

@@ -12,6 +12,9 @@ enum ScreenPixelFormat { PIXEL_X1R5G5B5 = 2, PIXEL_R5G6B5 = 4, PIXEL_X8R8G8B8 = 
 // Creates the sprite table, the hidden base window and the device's system
 // object; 0 when any of them fails, there is no display mode, or it already ran.
 int display_init();
+// 1 when display_init failed because the display offers no keyboard, so that
+// nothing could be played on it.
+int display_lacks_keyboard();
 // Closes the screen and releases the system object, the sprite table and the
 // base window; the module is then as at start.
 void display_shutdown();
@@ -24,6 +27,16 @@ int screen_open_full(int width, int height, int depth, const char* title, int wa
 // open screen first); 0 on failure, every sprite freed.
 int screen_open_windowed(PlatWindow* window, int x, int y, int width, int height, int auto_stretch,
                          int right_margin, int bottom_margin, int wait_vblank = 1);
+// How a flip shows the back buffer in an area of another size.
+enum ScreenFit {
+  SCREEN_FIT_STRETCH =
+      -1, // a window's child area filled; a full screen by the largest whole factor
+  SCREEN_FIT_WHOLE = PLAT_FIT_WHOLE, // the largest whole factor that fits, centred on black
+  SCREEN_FIT_SHARP = PLAT_FIT_SHARP, // the largest size that fits with the aspect kept
+  SCREEN_FIT_AUTO = PLAT_FIT_AUTO,   // whole where a factor of 2 or more fits, else sharp
+};
+// Sets the fit of every flip from now on (SCREEN_FIT_STRETCH until set).
+void screen_set_fit(int fit);
 // Frees every sprite and closes the screen; nothing happens when none is open.
 void screen_close();
 // Fills the back buffer with a colour 0x00BBGGRR; nothing happens without a device.

@@ -138,6 +138,13 @@ int window_scale(int n, int width, int height, int scale) {
   return scale;
 }
 
+int window_set_icon(int n, const uint32_t* argb, int width, int height) {
+  WindowRecord* r = window_lookup(n);
+  if (!r || !argb || width < 1 || height < 1) return 0;
+  plat_window_set_icon(r->handle, argb, width, height);
+  return 1;
+}
+
 PlatWindow* window_handle(int n) {
   WindowRecord* r = window_lookup(n);
   return r ? r->handle : nullptr;

@@ -52,6 +52,9 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
 // desktop; a scale whose client area would not fit the desktop becomes the
 // largest that does. Returns the scale used (1 at least), 0 when there is no window n.
 int window_scale(int n, int width, int height, int scale);
+// Gives window n the icon the desktop shows for it: width x height pixels,
+// 0xAARRGGBB, top row first; 0 when there is no window n.
+int window_set_icon(int n, const uint32_t* argb, int width, int height);
 // The system handle of window n, or null.
 PlatWindow* window_handle(int n);
 // Destroys window n; nothing happens when there is none.

@@ -22,6 +22,9 @@ struct PlatDesktop {
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.
 int plat_display_open();
+// 1 when the last plat_display_open (or window) failed because the display
+// offers no keyboard: a Wayland compositor without a seat.
+int plat_display_lacks_keyboard();
 // Gives one plat_display_open back.
 void plat_display_close();
 // The desktop's current mode; 0 when there is no display.
@@ -47,6 +50,9 @@ PlatWindow* plat_window_create(int x, int y, int width, int height, const char* 
 PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height);
 // Destroys a window or child area (a window's child areas must go first).
 void plat_window_destroy(PlatWindow* w);
+// Gives a window the icon the desktop shows for it: width x height pixels,
+// 0xAARRGGBB, top row first.
+void plat_window_set_icon(PlatWindow* w, const uint32_t* argb, int width, int height);
 // Changes the title a window shows.
 void plat_window_set_title(PlatWindow* w, const char* title);
 // Moves and sizes a window's client area, or a child area within its parent.
@@ -98,12 +104,23 @@ void plat_event_pump();
 // Shows or hides the mouse cursor over our windows.
 void plat_cursor_show(int show);
 
-// Shows the src rectangle of frame in w's client area: stretched into dst
-// (nearest pixel), or with dst null scaled by the largest whole factor that fits
-// (a plain fit where none does), centred on black. Returns 0 on failure.
+// Shows the src rectangle of frame in w's client area: scaled into dst (see
+// plat_scale_frame), or with dst null by the largest whole factor that fits (a
+// plain fit where none does), centred on black. Returns 0 on failure.
 int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src,
                         const PlatRect* dst);
 
-// Where a frame of src_w x src_h goes in an area of dst_w x dst_h: the largest
-// whole-number scale that fits, centred; a proportional fit when even 1 does not.
-PlatRect plat_fit_frame(int src_w, int src_h, int dst_w, int dst_h);
+enum PlatFit {
+  PLAT_FIT_WHOLE, // the largest whole-number scale that fits; a plain fit where even 1 does not
+  PLAT_FIT_SHARP, // the largest size that fits with the aspect kept
+  PLAT_FIT_AUTO,  // whole where a scale of 2 or more fits, else sharp
+};
+// Where a frame of src_w x src_h goes in an area of dst_w x dst_h, centred.
+PlatRect plat_fit_frame(int src_w, int src_h, int dst_w, int dst_h, int fit = PLAT_FIT_WHOLE);
+// Draws the src rectangle of frame into the rectangle to of out (both 32-bit
+// surfaces; to is clipped to out). Along a side where to is a whole multiple of
+// src, each pixel becomes a block (nearest); otherwise the picture is first
+// taken to the least whole multiple at least as large, nearest, and then down
+// to size linearly, so pixel edges stay within one pixel. 0 when a surface is
+// not 32-bit or src is empty or outside frame.
+int plat_scale_frame(Surface* out, const PlatRect* to, const Surface* frame, const PlatRect* src);

@@ -6,6 +6,7 @@
 // into a fresh prefix and started from anywhere.
 #include "tests/display/sdl2_runtime.h"
 #include "tests/display/x_game.h"
+#include "tests/support/sharp_fit.h"
 #include "tests/support/test_files.h"
 
 #include <chrono>
@@ -27,36 +28,25 @@ std::pair<uint32_t, uint32_t> png_size(const std::string& path) {
   return {big_endian(&bytes[16]), big_endian(&bytes[20])};
 }
 
-// A 24-bit bottom-up BMP file; empty when it is anything else.
-Picture read_bmp24(const std::vector<uint8_t>& b) {
-  Picture p;
-  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || b[28] != 24) return p;
-  auto le32 = [&b](size_t at) {
-    return (int32_t)(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
-  };
-  int w = le32(18), h = le32(22);
-  size_t row = ((size_t)w * 3 + 3) & ~(size_t)3, at = (size_t)le32(10);
-  if (w <= 0 || h <= 0 || at + row * h > b.size()) return p;
-  p.width = w, p.height = h;
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++) {
-      const uint8_t* q = &b[at + (size_t)(h - 1 - y) * row + 3 * (size_t)x];
-      p.pixels.push_back((uint32_t)q[2] << 16 | q[1] << 8 | q[0]);
-    }
-  return p;
-}
-
-// The pixels of a window showing a 640x480 screenshot at n times its size that
-// differ from the screenshot pixel they stand for; -1 when the sizes are wrong.
-int pixels_unlike(const Picture& saved, const Picture& shown, int n) {
-  if (saved.width != 640 || saved.height != 480 || shown.width != 640 * n ||
-      shown.height != 480 * n)
+// The pixels of a window showing a 640x480 screenshot scaled into the
+// rectangle x, y, w, h that differ from what they stand for (the screenshot's
+// pixels as blocks, smoothed at their edges where the size is not a whole
+// multiple), or that are not black around it; -1 when the sizes are wrong.
+int pixels_unlike(const Picture& saved, const Picture& shown, int x, int y, int w, int h) {
+  if (saved.width != 640 || saved.height != 480 || x < 0 || y < 0 || x + w > shown.width ||
+      y + h > shown.height)
     return -1;
-  int differing = 0;
-  for (size_t row = 0; row < 480 * (size_t)n; row++)
-    for (size_t col = 0; col < 640 * (size_t)n; col++)
-      differing += shown.pixels[row * 640 * n + col] != saved.pixels[row / n * 640 + col / n];
-  return differing;
+  std::vector<uint32_t> inside;
+  int unlike = 0;
+  for (int row = 0; row < shown.height; row++)
+    for (int col = 0; col < shown.width; col++) {
+      uint32_t p = shown.pixels[(size_t)row * shown.width + col];
+      if (row >= y && row < y + h && col >= x && col < x + w)
+        inside.push_back(p);
+      else
+        unlike += p != 0;
+    }
+  return unlike + sharp_fit::pixels_unlike(saved.pixels, 640, 480, inside, w, h);
 }
 
 // A screenshot file (screen + digits + .bmp) in the folder, or "".
@@ -126,7 +116,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   setenv("DISPLAY", x.display.c_str(), 1);
   Child game;
   start(&game);
-  std::string window = playing_window(window_caption);
+  std::string window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << game.error_output();
 
   // Every picture but the landscape got its copy, at four times its size.
@@ -147,7 +137,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   Picture saved = screenshot(window);
   // The world stands still while nobody presses a key, so what the X server
   // shows now is the frame the screenshot was taken of.
-  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 1), 0);
+  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 640, 480), 0);
 
   // Ctrl+F: the window the game leaves goes at once, before the art is loaded again.
   auto switch_from = [](const std::string& shown, const std::string& title) {
@@ -157,10 +147,15 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
     return gone;
   };
   ASSERT_TRUE(switch_from(window, window_caption)) << "Ctrl+F left the window as it was";
-  std::string full = playing_window("Quillmoor");
+  std::string full = playing_window("Quillmoor", &game);
   ASSERT_FALSE(full.empty()) << "no full screen";
+  // With no window manager to make it so, the full screen still covers the
+  // screen, the picture twice its size in the middle.
+  EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + full + " | tr '\\n' ' '"),
+            "WINDOW=" + full + " X=0 Y=0 WIDTH=1280 HEIGHT=1024 SCREEN=0 ");
+  EXPECT_EQ(pixels_unlike(saved, window_picture(full), 0, 32, 1280, 960), 0);
   ASSERT_TRUE(switch_from(full, "Quillmoor")) << "Ctrl+F left the full screen as it was";
-  window = playing_window(window_caption);
+  window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << "no window after the second Ctrl+F";
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
             "WINDOW=" + window + " X=320 Y=272 WIDTH=640 HEIGHT=480 SCREEN=0 ");
@@ -172,7 +167,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   // A second start loads the copies without writing them again.
   Child again;
   start(&again);
-  window = playing_window(window_caption);
+  window = playing_window(window_caption, &again);
   ASSERT_FALSE(window.empty()) << again.error_output();
   end_with(&again, SIGTERM);
   EXPECT_EQ(copies(folder / "see"), made);
@@ -198,7 +193,7 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
     ASSERT_TRUE(game.start(program, "/",
                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
                             "ASAN_OPTIONS=detect_leaks=0", "HOME=" + home.path, "XDG_DATA_HOME="}));
-    std::string window = playing_window(window_caption);
+    std::string window = playing_window(window_caption, &game);
     ASSERT_FALSE(window.empty()) << game.error_output();
     if (screenshot) {
       EXPECT_TRUE(tap_until(window, "Tab", [&] {
@@ -228,16 +223,35 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
   EXPECT_EQ(png_size(user + "/see/feet_x4.png"), std::make_pair(36u, 36u));
 }
 
-TEST_F(PlayedGame, TwiceTheWindowShowsEachPixelOfTheScreenshotAsATwoByTwoBlock) {
+// --scale 3 on a screen where only twice the size fits: said once, and each
+// pixel of the screen a 2x2 block. Resized, the window shows the screen as large
+// as it fits: smoothed where no whole multiple of 2 or more fits.
+TEST_F(PlayedGame, ThreeTimesBecomesTwiceAndAResizedWindowShowsTheScreenshotScaledToFit) {
   setenv("DISPLAY", x.display.c_str(), 1);
   Child game;
-  start(&game, {"--scale", "2"});
-  std::string window = playing_window(window_caption);
+  start(&game, {"--scale", "3"});
+  std::string window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << game.error_output();
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
             "WINDOW=" + window + " X=0 Y=32 WIDTH=1280 HEIGHT=960 SCREEN=0 ");
+  EXPECT_EQ(game.error_output(),
+            "quillmoor: --scale 3 does not fit this desktop; the window is 2 times 640x480");
 
   Picture saved = screenshot(window);
-  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 2), 0);
+  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 1280, 960), 0);
+  const struct {
+    int width, height;
+    int x, y, w, h; // where the screen goes
+  } sizes[] = {
+      {1000, 700, 33, 0, 933, 700}, {1270, 990, 0, 19, 1270, 952}, {1280, 990, 0, 15, 1280, 960}};
+  for (const auto& s : sizes) {
+    command_output("xdotool windowsize " + window + " " + std::to_string(s.width) + " " +
+                   std::to_string(s.height));
+    int unlike = -1;
+    EXPECT_TRUE(wait_until([&] {
+      return (unlike = pixels_unlike(saved, window_picture(window), s.x, s.y, s.w, s.h)) == 0;
+    })) << s.width
+        << "x" << s.height << ": " << unlike << " pixels unlike";
+  }
   end_with(&game, SIGINT);
 }

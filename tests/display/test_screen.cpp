@@ -1,6 +1,9 @@
 // The screen on the null platform: opening, formats, clear, flip and activity.
 #include "runtime/core/clock_random.h"
 #include "tests/display/null_screen.h"
+#include "tests/support/sharp_fit.h"
+
+#include <string>
 
 using Screen = NullDisplay;
 
@@ -160,6 +163,81 @@ TEST_F(Screen, AStretchedChildAreaFollowsItsWindow) {
   EXPECT_EQ(at.y, 20);
   EXPECT_EQ(at.width, 800 - 30 - 10); // the whole buffer stretched into the area
   EXPECT_EQ(at.height, 600 - 40 - 20);
+}
+
+namespace {
+std::string text(PlatRect r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+} // namespace
+
+// A 640x480 picture in areas of several sizes: whole multiples where they fit
+// as asked, otherwise the largest size with the aspect kept; always centred.
+TEST(Fit, WholeWhereTwiceFitsElseSharpAlwaysCentred) {
+  const struct {
+    int fit, width, height;
+    const char* at;
+  } cases[] = {
+      {PLAT_FIT_AUTO, 1366, 768, "171,0 1024x768"},
+      {PLAT_FIT_AUTO, 1920, 1080, "320,60 1280x960"},
+      {PLAT_FIT_AUTO, 1280, 1024, "0,32 1280x960"},
+      {PLAT_FIT_AUTO, 1000, 700, "33,0 933x700"},
+      {PLAT_FIT_AUTO, 600, 600, "0,75 600x450"},
+      {PLAT_FIT_WHOLE, 1366, 768, "363,144 640x480"},
+      {PLAT_FIT_WHOLE, 600, 400, "33,0 533x400"},
+      {PLAT_FIT_WHOLE, 1920, 1440, "0,0 1920x1440"},
+      {PLAT_FIT_SHARP, 1920, 1080, "240,0 1440x1080"},
+      {PLAT_FIT_SHARP, 1280, 1024, "0,32 1280x960"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(text(plat_fit_frame(640, 480, c.width, c.height, c.fit)), c.at)
+        << c.fit << " in " << c.width << "x" << c.height;
+}
+
+// Scaled pictures: whole multiples exactly as blocks; other sizes as the least
+// whole multiple that is large enough, brought down linearly; clipped to the
+// surface they are drawn on.
+TEST(Fit, BlocksStayWholeAndOnlyTheirEdgesAreBlended) {
+  const int sw = 16, sh = 12;
+  Surface* frame = surface_create(sw + 2, sh + 1, FMT_X8R8G8B8);
+  std::vector<uint32_t> source;
+  uint32_t seed = 12345;
+  for (int y = 0; y < sh; y++)
+    for (int x = 0; x < sw; x++) {
+      seed = seed * 1103515245u + 12345u;
+      uint32_t c = seed >> 8 & 0xFFFFFF;
+      source.push_back(c);
+      std::memcpy(frame->pixels + (size_t)(y + 1) * frame->pitch + 4 * (x + 2), &c, 4);
+    }
+  const PlatRect src = {2, 1, sw, sh};
+  const struct {
+    int width, height, tolerance;
+  } sizes[] = {{48, 36, 0}, {27, 20, 2}, {40, 12, 2}, {13, 9, 2}, {16, 12, 0}};
+  for (const auto& size : sizes) {
+    Surface* out = surface_create(size.width + 6, size.height + 4, FMT_X8R8G8B8);
+    PlatRect to = {3, 2, size.width, size.height};
+    ASSERT_EQ(plat_scale_frame(out, &to, frame, &src), 1);
+    std::vector<uint32_t> shown;
+    for (int y = 0; y < size.height; y++)
+      for (int x = 0; x < size.width; x++)
+        shown.push_back(((uint32_t*)(out->pixels + (size_t)(y + 2) * out->pitch))[x + 3] &
+                        0xFFFFFF);
+    EXPECT_EQ(
+        sharp_fit::pixels_unlike(source, sw, sh, shown, size.width, size.height, size.tolerance), 0)
+        << size.width << "x" << size.height;
+    // Nothing outside the rectangle, and a rectangle half off the surface is cut.
+    EXPECT_EQ(((uint32_t*)out->pixels)[0], 0u);
+    to = {-size.width / 2, size.height - 1, size.width, size.height};
+    EXPECT_EQ(plat_scale_frame(out, &to, frame, &src), 1);
+    surface_free(out);
+  }
+  Surface* narrow = surface_create(8, 8, FMT_R5G6B5);
+  PlatRect to = {0, 0, 8, 8}, outside = {10, 0, sw, sh};
+  EXPECT_EQ(plat_scale_frame(narrow, &to, frame, &src), 0);
+  EXPECT_EQ(plat_scale_frame(frame, &to, frame, &outside), 0);
+  surface_free(narrow);
+  surface_free(frame);
 }
 
 TEST_F(Screen, LostDeviceWaitsUpTo32MsThenGivesUp) {

@@ -1,12 +1,11 @@
 // The SDL2 platform with real windows on a private X server (Xvfb), keys sent
 // with xdotool, and the game program itself.
 #include "tests/display/sdl2_runtime.h"
+#include "tests/display/x11_close.h"
 #include "tests/display/x_game.h"
 
 #include <gtest/gtest.h>
-
-// What a window manager sends when the close box is clicked (x11_close.cpp).
-bool request_close(const std::string& display, unsigned long window);
+#include <png.h>
 
 namespace {
 const char* const game_caption = "Quillmoor: Ctrl+F for full screen.";
@@ -33,15 +32,42 @@ struct RealWindow : ::testing::Test {
 };
 } // namespace
 
-TEST_F(RealWindow, TheGameWindowHasItsCaptionAndSizeAndEndsOnEscape) {
+// The pixels of a PNG file as 0xAARRGGBB, top row first; empty when unreadable.
+std::vector<unsigned long> png_argb(const std::string& path, int* width) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  std::vector<uint8_t> bytes;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_BGRA; // as little-endian 0xAARRGGBB
+  bytes.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return {};
+  std::vector<unsigned long> pixels(bytes.size() / 4);
+  for (size_t i = 0; i < pixels.size(); i++)
+    pixels[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 |
+                (unsigned long)bytes[4 * i + 3] << 24;
+  *width = (int)image.width;
+  return pixels;
+}
+
+TEST_F(RealWindow, TheGameWindowHasItsCaptionSizeAndIconCanGrowAndEndsOnEscape) {
   Child game;
   start_game(&game);
   // Keys count only once the frames run, which the first drawn frame shows.
-  std::string id = xgame::playing_window(game_caption);
+  std::string id = xgame::playing_window(game_caption, &game);
   ASSERT_FALSE(id.empty()) << game.error_output();
   // Centred on the 1280x1024 screen (no window manager adds a frame here).
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + id + " | tr '\\n' ' '"),
             "WINDOW=" + id + " X=320 Y=272 WIDTH=640 HEIGHT=480 SCREEN=0 ");
+  // Window managers may make it bigger, and show the installed 64-pixel icon on it.
+  EXPECT_EQ(window_has_maximum_size(x.display, std::stoul(id)), 0);
+  int width = 0;
+  std::vector<unsigned long> icon = window_icon(x.display, std::stoul(id)),
+                             installed = png_argb(QUILL_BINARY_DIR "/icons/icon64.png", &width);
+  ASSERT_EQ(installed.size(), 64u * 64u);
+  ASSERT_EQ(icon.size(), 2 + installed.size());
+  EXPECT_EQ(icon[0], 64u);
+  EXPECT_EQ(icon[1], 64u);
+  EXPECT_TRUE(std::equal(installed.begin(), installed.end(), icon.begin() + 2));
   // Escape acts while held: held until the game has ended.
   xgame::keys(id, "keydown Escape");
   EXPECT_EQ(game.wait(60000), 0) << game.error_output();
@@ -53,7 +79,7 @@ TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
   start_game(&game);
   // SDL may make the window afresh while it sets up drawing; by the first
   // drawn frame it is the one that stays.
-  std::string id = xgame::playing_window(game_caption);
+  std::string id = xgame::playing_window(game_caption, &game);
   ASSERT_FALSE(id.empty()) << game.error_output();
   ASSERT_TRUE(request_close(x.display, std::stoul(id)));
   EXPECT_EQ(game.wait(60000), 0) << game.error_output();

@@ -1,7 +1,10 @@
-// Kept apart: Xlib's macros clash with GoogleTest's names.
+// What window managers send to and read from windows, through Xlib. Kept apart:
+// Xlib's macros clash with GoogleTest's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <string>
+#include <vector>
 
 // Xlib's own handler ends the process on any error, such as a window that has
 // gone meanwhile; this one only remembers it.
@@ -58,4 +61,39 @@ bool top_window_titled(const std::string& display, const std::string& title) {
   XCloseDisplay(d);
   XSetErrorHandler(previous);
   return found;
+}
+
+// A window property of 32-bit items (Xlib hands them out as longs); empty when
+// the window has none or is gone.
+static std::vector<unsigned long> property(const std::string& display, unsigned long window,
+                                           const char* name, Atom type) {
+  std::vector<unsigned long> items;
+  Display* d = XOpenDisplay(display.c_str());
+  if (!d) return items;
+  x_failed = false;
+  XErrorHandler previous = XSetErrorHandler(note_x_error);
+  Atom got_type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 1 << 20, False, type, &got_type,
+                         &format, &count, &after, &data) == Success &&
+      data && format == 32)
+    for (unsigned long i = 0; i < count; i++) // Xlib widens them with their sign
+      items.push_back(((unsigned long*)data)[i] & 0xFFFFFFFFu);
+  if (data) XFree(data);
+  XSync(d, False);
+  XCloseDisplay(d);
+  XSetErrorHandler(previous);
+  return items;
+}
+
+std::vector<unsigned long> window_icon(const std::string& display, unsigned long window) {
+  return property(display, window, "_NET_WM_ICON", XA_CARDINAL);
+}
+
+int window_has_maximum_size(const std::string& display, unsigned long window) {
+  // WM_NORMAL_HINTS: flags first; PMaxSize is bit 5.
+  std::vector<unsigned long> hints = property(display, window, "WM_NORMAL_HINTS", XA_WM_SIZE_HINTS);
+  return hints.empty() ? -1 : (hints[0] & PMaxSize) != 0;
 }

@@ -60,6 +60,25 @@ inline Picture window_picture(const std::string& window) {
   return p;
 }
 
+// A 24-bit bottom-up BMP file; empty when it is anything else.
+inline Picture read_bmp24(const std::vector<uint8_t>& b) {
+  Picture p;
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || b[28] != 24) return p;
+  auto le32 = [&b](size_t at) {
+    return (int32_t)(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+  };
+  int w = le32(18), h = le32(22);
+  size_t row = ((size_t)w * 3 + 3) & ~(size_t)3, at = (size_t)le32(10);
+  if (w <= 0 || h <= 0 || at + row * h > b.size()) return p;
+  p.width = w, p.height = h;
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      const uint8_t* q = &b[at + (size_t)(h - 1 - y) * row + 3 * (size_t)x];
+      p.pixels.push_back((uint32_t)q[2] << 16 | q[1] << 8 | q[0]);
+    }
+  return p;
+}
+
 // Asks until the answer is yes, for up to seconds; false when it never was.
 template <class Test> bool wait_until(Test test, int seconds = 60) {
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -81,19 +100,21 @@ inline std::string window_named(const std::string& title) {
 }
 
 // The shown window with this exact title once a picture is drawn in it, or ""
-// after 60 s. Every screen opens black and loads the art before the frames
-// run, and keys pressed meanwhile would come and go unseen. Asked afresh each
-// time, as a window may be made again while it becomes a full screen.
-inline std::string playing_window(const std::string& title) {
+// after 60 s, or as soon as the game (when given) has ended. Every screen opens
+// black and loads the art before the frames run, and keys pressed meanwhile
+// would come and go unseen. Asked afresh each time, as a window may be made
+// again while it becomes a full screen.
+inline std::string playing_window(const std::string& title, const Child* game = nullptr) {
   std::string window;
   bool drawn = wait_until([&] {
+    if (game && !game->running()) return true;
     window = window_named(title);
     if (window.empty()) return false;
     // As a player clicks into it: the game draws only while its window has the focus.
     command_output("xdotool windowfocus --sync " + window + " 2>/dev/null");
     return !window_picture(window).all_black();
   });
-  return drawn ? window : "";
+  return drawn && (!game || game->running()) ? window : "";
 }
 
 // Sends xdotool key commands to the window, given the focus first.

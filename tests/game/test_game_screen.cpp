@@ -119,6 +119,60 @@ TEST(GameWindow, BiggerWindowsShowTheScreenInWholeMultiplesThatFit) {
   options.scale = 1;
 }
 
+// The window can be resized, and the full screen fills any desktop: whole
+// multiples where twice the size fits, else the sharp fit, or whole multiples
+// only with --fit whole; centred either way.
+TEST(GameWindow, AResizedWindowAndTheFullScreenShowTheScreenAsLargeAsFits) {
+  const struct {
+    int fit, width, height; // of the desktop
+    const char* resized;    // the screen in a 1000x700 window
+    const char* full;
+  } cases[] = {
+      {SCREEN_FIT_AUTO, 1366, 768, "33,0 933x700", "171,0 1024x768"},
+      {SCREEN_FIT_AUTO, 1920, 1080, "33,0 933x700", "320,60 1280x960"},
+      {SCREEN_FIT_WHOLE, 1366, 768, "180,110 640x480", "363,144 640x480"},
+      {SCREEN_FIT_SHARP, 1920, 1080, "33,0 933x700", "240,0 1440x1080"},
+  };
+  for (const auto& c : cases) {
+    null_reset();
+    null_display_set(c.width, c.height, FMT_X8R8G8B8, 60);
+    options.fit = c.fit;
+    start_game_in_test();
+    PlatWindow* w = window_handle(0);
+    PlatRect at;
+    plat_window_place(w, 10, 10, 1000, 700);
+    null_window_send(w, PLAT_EVENT_RESIZED);
+    while (window_event()) {}
+    EXPECT_EQ(null_window_frame(w, &at)->width, 640);
+    EXPECT_EQ(rect_text(at), c.resized) << c.width << "x" << c.height;
+    ASSERT_EQ(open_game_screen(0), 1);
+    ASSERT_EQ(screen_flip(), 1);
+    null_window_frame(base_window(), &at);
+    EXPECT_EQ(rect_text(at), c.full) << c.width << "x" << c.height;
+    end_game_in_test();
+  }
+  options.fit = SCREEN_FIT_AUTO;
+}
+
+// --scale 3 where only 2 fits says so, once however often the window returns.
+TEST(GameWindow, AScaleThatDoesNotFitIsToldOnce) {
+  null_reset();
+  null_display_set(1920, 1080, FMT_X8R8G8B8, 60);
+  options.scale = 3;
+  testing::internal::CaptureStderr();
+  start_game_in_test();
+  ASSERT_EQ(open_game_screen(0), 1);
+  ASSERT_EQ(open_game_screen(1), 1);
+  end_game_in_test();
+  options.scale = 1;
+  std::string said = testing::internal::GetCapturedStderr();
+  const std::string note =
+      "quillmoor: --scale 3 does not fit this desktop; the window is 2 times 640x480\n";
+  size_t at = said.find(note);
+  EXPECT_NE(at, std::string::npos) << said;
+  EXPECT_EQ(said.find(note, at + 1), std::string::npos) << said;
+}
+
 // Error endings show their box, fade out and end with exit code 1, so that a
 // launcher or a script can tell them from a quit.
 TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessageAndOne) {
@@ -133,6 +187,11 @@ TEST(GameWindow, NoDisplayOrNoWindowEndsWithItsMessageAndOne) {
   EXPECT_EQ(run_game_to_exit(), 1);
   // The base window could not be made either, so the display already fails.
   EXPECT_EQ(null_messages(), "Quillmoor - Error: Screen fail :(\n");
+  // A compositor that offers no keyboard is refused as the keyboard it lacks.
+  null_reset();
+  null_display_without_keyboard();
+  EXPECT_EQ(run_game_to_exit(), 1);
+  EXPECT_EQ(null_messages(), "Quillmoor - Error: Keyboard fail :(\n");
 }
 
 TEST(GameWindow, AScreenThatWillNotOpenEndsWithThe640x480MessageAndOne) {

@@ -1,5 +1,6 @@
 // The command line: what starts the game, what ends at once and with which code.
 #include "game/options.h"
+#include "runtime/display/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,24 @@ TEST(CommandLine, ScaleTakesOneToEightOrAuto) {
     EXPECT_EQ(code, 2);
   }
   EXPECT_EQ(parse({"--scale"}, &text, &code), 0);
+  EXPECT_EQ(code, 2);
+}
+
+TEST(CommandLine, FitIsWholeOrSharpAndBothByDefault) {
+  std::string text;
+  int code;
+  EXPECT_EQ(parse({}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_AUTO);
+  EXPECT_EQ(parse({"--fit", "whole"}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_WHOLE);
+  EXPECT_EQ(parse({"--fit=sharp"}, &text, &code), 1);
+  EXPECT_EQ(options.fit, SCREEN_FIT_SHARP);
+  for (auto bad : {"", "auto", "wholesome"}) {
+    EXPECT_EQ(parse({"--fit", bad}, &text, &code), 0) << bad;
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(text.starts_with("quillmoor: --fit takes 'whole' or 'sharp'\n")) << text;
+  }
+  EXPECT_EQ(parse({"--fit"}, &text, &code), 0);
   EXPECT_EQ(code, 2);
 }
 

@@ -129,6 +129,23 @@ TEST_F(Mixing, PlayedToneComesOutSampleForSample) {
   EXPECT_EQ(first_sound(l, t + left.size()), l.size()) << "silence after the sounds";
 }
 
+// Sounds loaded while another plays: the list of sounds the mixing walks grows
+// under the device's lock only, and the playing sound comes out whole.
+TEST_F(Mixing, SoundsLoadedDuringPlayLeaveItAlone) {
+  const int frames = 48000;
+  std::vector<int16_t> in = ramp(frames);
+  ASSERT_TRUE(load(0, {}, pcm16(in)));
+  Bytes tiny = wav({}, pcm16(std::vector<int16_t>(64, 1000)));
+  size_t from = frames_written();
+  ASSERT_EQ(sound_play(0), 1);
+  for (int n = 1; n <= 8000; n++) ASSERT_TRUE(sound_load_memory(n, tiny.data(), tiny.size())) << n;
+  wait_for(from + frames + 6000);
+  std::vector<float> out = finish_mono();
+  size_t s = first_sound(out);
+  ASSERT_LT(s + frames, out.size());
+  for (int i = 0; i < frames; i++) ASSERT_EQ(out[s + i], level16(in[i])) << i;
+}
+
 TEST_F(Mixing, PlayingAgainRestartsFromTheFirstSample) {
   // Long enough that the first playback is still under way at the second
   // start even when this thread stalls for a second on a loaded machine.

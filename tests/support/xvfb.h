@@ -132,6 +132,12 @@ struct Child {
     if (signal) *signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // True until the program has ended (it is left for wait to collect).
+  bool running() const {
+    siginfo_t info = {};
+    return pid > 0 && waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
   std::string error_output() const { return command_output("cat " + stderr_path); }
   ~Child() {
     if (pid > 0) {

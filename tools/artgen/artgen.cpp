@@ -100,6 +100,21 @@ static int build(const fs::path& src, const fs::path& see) {
   return 0;
 }
 
+// The icon's pixels as C++ source: 0xAARRGGBB values, top row first, each
+// followed by a comma. 0 when the file cannot be written.
+static int write_icon_source(const Picture& icon, const fs::path& path) {
+  std::ofstream file(path, std::ios::trunc);
+  file << "// The window's icon, " << icon.width << " by " << icon.height
+       << ", made by artgen icons: 0xAARRGGBB, top row first.\n";
+  char hex[16];
+  for (size_t i = 0; i < icon.pixels.size(); i++) {
+    snprintf(hex, sizeof hex, "0x%08X,", 0xFF000000u | icon.pixels[i]);
+    file << hex << ((i + 1) % 8 ? " " : "\n");
+  }
+  if (!file.good()) fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
+  return file.good();
+}
+
 // The icon: the figure standing at its start in the meadow, as the game shows
 // it but at a quarter of its size, 16 by 16; each larger icon is that picture
 // scaled by a whole number with hard pixel edges.
@@ -122,6 +137,8 @@ static int icons(const fs::path& src, const fs::path& out) {
     Picture icon = picture_make("icon", size, size, 0);
     for (int y = 0; y < size; y++)
       for (int x = 0; x < size; x++) icon.set(x, y, base.at(x * 16 / size, y * 16 / size));
+    // The 64-pixel one goes into the program too, for its window.
+    if (size == 64 && !write_icon_source(icon, out / "window_icon.inc")) return 1;
     std::vector<uint8_t> bytes = png_encode(icon);
     fs::path path = out / ("icon" + std::to_string(size) + ".png");
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -55,6 +55,8 @@ const std::vector<uint8_t>& null_audio_last_played();
 // is 1024x768 X8R8G8B8 at 60 Hz until changed, usable all over, and windows
 // have no frame.
 void null_display_present(int present);
+// No display but a compositor that offers no keyboard (the one refused for that).
+void null_display_without_keyboard();
 void null_display_set(int width, int height, int format, int refresh_rate);
 // The part of the desktop windows may use (null_display_set makes it the whole).
 void null_display_usable(PlatRect usable);
@@ -68,6 +70,8 @@ void null_windows_allowed(int count);
 
 // A window's state as the window system sees it.
 const char* null_window_title(PlatWindow* w);
+// The icon a window was given (0xAARRGGBB, top row first) and its width.
+const std::vector<uint32_t>& null_window_icon(PlatWindow* w, int* width);
 int null_window_visible(PlatWindow* w);
 int null_window_full(PlatWindow* w);
 int null_window_count();

@@ -12,6 +12,8 @@ struct PlatWindow {
   PlatWindow* parent; // child areas: the window they sit in
   PlatRect rect;      // client area on the desktop; child areas: in the parent
   std::string title;
+  std::vector<uint32_t> icon; // 0xAARRGGBB, top row first
+  int icon_width;
   int visible;
   int full;
   intptr_t tag;
@@ -23,6 +25,7 @@ struct PlatWindow {
 namespace {
 struct NullWindowState {
   int display_present = 1;
+  int no_keyboard = 0; // the display missing is one without a keyboard
   int display_users = 0;
   PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60, {0, 0, 1024, 768}};
   PlatBorders borders = {0, 0, 0, 0}; // of every top-level window
@@ -58,7 +61,14 @@ static void unlist(PlatWindow* w) {
   nw.windows.erase(std::remove(nw.windows.begin(), nw.windows.end(), w), nw.windows.end());
 }
 
-void null_display_present(int present) { nw.display_present = present; }
+void null_display_present(int present) {
+  nw.display_present = present;
+  nw.no_keyboard = 0;
+}
+void null_display_without_keyboard() {
+  nw.display_present = 0;
+  nw.no_keyboard = 1;
+}
 void null_display_set(int width, int height, int format, int refresh_rate) {
   nw.desktop = {width, height, format, refresh_rate, {0, 0, width, height}};
 }
@@ -93,6 +103,8 @@ int plat_display_open() {
   nw.display_users++;
   return 1;
 }
+
+int plat_display_lacks_keyboard() { return !nw.display_present && nw.no_keyboard; }
 
 void plat_display_close() {
   if (nw.display_users > 0) nw.display_users--;
@@ -150,6 +162,15 @@ void plat_window_destroy(PlatWindow* w) {
 
 PlatBorders plat_window_borders(PlatWindow* w) {
   return w->parent ? PlatBorders{0, 0, 0, 0} : nw.borders;
+}
+
+void plat_window_set_icon(PlatWindow* w, const uint32_t* argb, int width, int height) {
+  w->icon.assign(argb, argb + (size_t)width * height);
+  w->icon_width = width;
+}
+const std::vector<uint32_t>& null_window_icon(PlatWindow* w, int* width) {
+  *width = w->icon_width;
+  return w->icon;
 }
 
 void plat_window_set_title(PlatWindow* w, const char* title) { w->title = title ? title : ""; }

@@ -157,7 +157,6 @@ PlatSoundBuffer* plat_sound_buffer_create(const PlatWaveFormat* format, uint32_t
   if (!b) return nullptr;
   try {
     b->samples.assign(bytes, format->format_tag == 1 && format->bits_per_sample == 8 ? 0x80 : 0);
-    audio.buffers.reserve(audio.buffers.size() + 1);
   } catch (const std::bad_alloc&) {
     delete b;
     return nullptr;
@@ -169,9 +168,20 @@ PlatSoundBuffer* plat_sound_buffer_create(const PlatWaveFormat* format, uint32_t
     return nullptr;
   }
   b->frames_left = device_frames(b, 0);
+  // Growing the list moves it, so never while the callback walks it.
+  int listed = 1;
   lock_device();
-  audio.buffers.push_back(b); // reserved above, so this cannot throw under the lock
+  try {
+    audio.buffers.push_back(b);
+  } catch (const std::bad_alloc&) {
+    listed = 0;
+  }
   unlock_device();
+  if (!listed) {
+    SDL_FreeAudioStream(b->stream);
+    delete b;
+    return nullptr;
+  }
   return b;
 }
 

@@ -1,5 +1,6 @@
 // SDL2 backend: clock, exit, tasks beside the main thread and message box.
 #include "runtime/platform/plat_system.h"
+#include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
 #include <cstdlib>
@@ -44,7 +45,8 @@ void plat_exit(int code) {
 int plat_message_box(const char* title, const char* text, int style) {
   Uint32 flags = (style & 0x10) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
   int closed = 0;
-  if (sys_box_begin()) {
+  // Without a keyboard or pointer nobody could close it, and the game would wait forever.
+  if (!plat_display_lacks_keyboard() && sys_box_begin()) {
     // Owned by our window in front, if any, so that it stays above it.
     int shown = SDL_ShowSimpleMessageBox(flags, title, text, SDL_GetKeyboardFocus()) == 0;
     closed = plat_quit_signalled();

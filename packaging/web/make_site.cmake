@@ -1,0 +1,12 @@
+# Writes the site: cmake -DSITE= -DBUILD= -DPAGE= -DICON= -DVERSION= -P make_site.cmake
+file(MAKE_DIRECTORY ${SITE})
+foreach(part quillmoor.js quillmoor.wasm quillmoor.data)
+  file(COPY_FILE ${BUILD}/${part} ${SITE}/${part} ONLY_IF_DIFFERENT)
+endforeach()
+file(COPY_FILE ${PAGE}/page.js ${SITE}/page.js ONLY_IF_DIFFERENT)
+if(EXISTS ${ICON})
+  file(COPY_FILE ${ICON} ${SITE}/icon.png ONLY_IF_DIFFERENT)
+endif()
+file(SHA256 ${BUILD}/quillmoor.data digest)
+string(SUBSTRING ${digest} 0 16 ART_STAMP)
+configure_file(${PAGE}/index.html ${SITE}/index.html @ONLY)

@@ -1,0 +1,204 @@
+// Web backend: the desktop, windows, events and presentation on the page's one
+// canvas. SDL's web backend ties every window to that canvas and, when a window
+// goes, takes the canvas's key and focus handlers with it, so the game's
+// windows (its window, the hidden base window that becomes the full screen)
+// are records of ours over one SDL window made at the first window and kept
+// until the display closes. The canvas shows the window last shown, always
+// 640x480 for the game: the page scales it by whole numbers, in its place or in
+// the browser's full screen (which the page asks for when a window is shown
+// full: Module.fullScreen).
+#include "runtime/platform/plat_window.h"
+
+#include <SDL.h>
+#include <cstring>
+#include <emscripten.h>
+
+struct PlatWindow {
+  PlatWindow* parent; // child areas: the window they sit in
+  PlatRect rect;      // the client area (for a child area: in its parent)
+  intptr_t tag;
+};
+
+struct WebWindowState {
+  int opened;               // plat_display_open calls not yet given back
+  SDL_Window* canvas;       // the one SDL window, made at the first window
+  SDL_Renderer* renderer;   // its renderer, made at the first present
+  SDL_Texture* texture;     // streaming, the size of the frames presented
+  int texture_w, texture_h; // that size
+  PlatWindow* shown;        // the window the canvas shows; null when none is
+};
+static WebWindowState ww;
+
+static PlatWindow* top_of(PlatWindow* w) { return w && w->parent ? w->parent : w; }
+
+int plat_display_open() {
+  if (!ww.opened) {
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    SDL_StopTextInput(); // keys are read as states, and the page keeps them from the browser
+  }
+  ww.opened++;
+  return 1;
+}
+
+void plat_display_close() {
+  if (!ww.opened || --ww.opened) return;
+  if (ww.texture) SDL_DestroyTexture(ww.texture);
+  if (ww.renderer) SDL_DestroyRenderer(ww.renderer);
+  if (ww.canvas) SDL_DestroyWindow(ww.canvas);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  ww = WebWindowState{};
+}
+
+// The browser's window stands for the desktop.
+int plat_display_desktop(PlatDesktop* out) {
+  if (!ww.opened) return 0;
+  int w = EM_ASM_INT({ return window.innerWidth; }), h = EM_ASM_INT({ return window.innerHeight; });
+  *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}};
+  return 1;
+}
+
+int plat_display_mode_count() { return ww.opened ? 1 : 0; }
+
+static void set_title(const char* title) {
+  if (title && *title) emscripten_set_window_title(title);
+}
+
+PlatWindow* plat_window_create(int x, int y, int width, int height, const char* title, int flags) {
+  if (!plat_display_open()) return nullptr;
+  if (!ww.canvas) {
+    ww.canvas = SDL_CreateWindow("", 0, 0, 640, 480, SDL_WINDOW_SHOWN);
+    if (!ww.canvas) {
+      plat_display_close();
+      return nullptr;
+    }
+  }
+  if (x == PLAT_POS_DEFAULT) x = 0;
+  if (y == PLAT_POS_DEFAULT) y = 0;
+  PlatWindow* w = new PlatWindow{nullptr, {x, y, width, height}, 0};
+  if (!(flags & PLAT_WINDOW_HIDDEN)) {
+    ww.shown = w;
+    set_title(title);
+  }
+  return w;
+}
+
+PlatWindow* plat_child_create(PlatWindow* parent, int x, int y, int width, int height) {
+  if (!parent || parent->parent) return nullptr;
+  return new PlatWindow{parent, {x, y, width, height}, 0};
+}
+
+void plat_window_destroy(PlatWindow* w) {
+  if (!w) return;
+  if (ww.shown == w) ww.shown = nullptr;
+  const bool top = !w->parent;
+  delete w;
+  if (top) plat_display_close();
+}
+
+void plat_window_set_title(PlatWindow* w, const char* title) {
+  if (w == ww.shown) set_title(title);
+}
+
+void plat_window_place(PlatWindow* w, int x, int y, int width, int height) {
+  w->rect = {x, y, width, height};
+}
+
+PlatRect plat_window_rect(PlatWindow* w) { return w->rect; }
+
+PlatBorders plat_window_borders(PlatWindow*) { return PlatBorders{0, 0, 0, 0}; }
+
+// The page asks the browser for its full screen, or leaves it; the browser
+// grants it only soon after a key or click of the player's, as Ctrl+F is.
+void plat_window_show_full(PlatWindow* w, int full) {
+  if (w->parent) return;
+  if (full)
+    ww.shown = w;
+  else if (ww.shown == w)
+    ww.shown = nullptr;
+  EM_ASM(
+      {
+        if (Module['fullScreen']) Module['fullScreen']($0);
+      },
+      full);
+}
+
+int plat_window_has_focus(PlatWindow* w) {
+  w = top_of(w);
+  return w && w == ww.shown && ww.canvas && SDL_GetKeyboardFocus() == ww.canvas;
+}
+
+PlatWindow* plat_window_focused() {
+  return ww.canvas && SDL_GetKeyboardFocus() == ww.canvas ? ww.shown : nullptr;
+}
+
+void plat_window_set_tag(PlatWindow* w, intptr_t tag) { w->tag = tag; }
+intptr_t plat_window_tag(PlatWindow* w) { return w->tag; }
+
+static int event_kind(const SDL_WindowEvent& e) {
+  switch (e.event) {
+  case SDL_WINDOWEVENT_CLOSE: return PLAT_EVENT_CLOSE;
+  case SDL_WINDOWEVENT_SIZE_CHANGED: return PLAT_EVENT_RESIZED;
+  case SDL_WINDOWEVENT_EXPOSED: return PLAT_EVENT_EXPOSED;
+  case SDL_WINDOWEVENT_FOCUS_GAINED: return PLAT_EVENT_FOCUS_GAINED;
+  case SDL_WINDOWEVENT_FOCUS_LOST: return PLAT_EVENT_FOCUS_LOST;
+  }
+  return PLAT_EVENT_OTHER;
+}
+
+// The canvas's events belong to the window it shows.
+int plat_event_next(PlatEvent* ev, int timeout_ms) {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
+  SDL_Event e;
+  // Never waits: the page runs only while the game sleeps.
+  (void)timeout_ms;
+  if (!SDL_PollEvent(&e)) return 0;
+  ev->raw = (int)e.type;
+  ev->window = nullptr;
+  ev->kind = PLAT_EVENT_OTHER;
+  if (e.type == SDL_WINDOWEVENT) {
+    ev->kind = event_kind(e.window);
+    ev->window = ww.shown;
+  }
+  return 1;
+}
+
+void plat_event_pump() {
+  if (SDL_WasInit(SDL_INIT_EVENTS)) SDL_PumpEvents();
+}
+
+void plat_cursor_show(int show) {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+static int ensure_texture(int width, int height) {
+  if (!ww.renderer) ww.renderer = SDL_CreateRenderer(ww.canvas, -1, 0);
+  if (!ww.renderer) return 0;
+  if (ww.texture && ww.texture_w == width && ww.texture_h == height) return 1;
+  if (ww.texture) SDL_DestroyTexture(ww.texture);
+  ww.texture = SDL_CreateTexture(ww.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 width, height);
+  if (!ww.texture) return 0;
+  ww.texture_w = width;
+  ww.texture_h = height;
+  // The canvas takes the frame's own size; the page scales it.
+  SDL_SetWindowSize(ww.canvas, width, height);
+  return 1;
+}
+
+// Every frame fills the canvas pixel for pixel, wherever dst would put it on
+// a desktop: the page does the scaling, by whole numbers.
+int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src, const PlatRect*) {
+  PlatWindow* top = top_of(w);
+  if (!top || top != ww.shown || !frame || src->width < 1 || src->height < 1) return 0;
+  if (!ensure_texture(src->width, src->height)) return 0;
+  void* pixels;
+  int pitch;
+  if (SDL_LockTexture(ww.texture, nullptr, &pixels, &pitch) != 0) return 0;
+  Surface target = {(uint8_t*)pixels, src->width, src->height, pitch, FMT_X8R8G8B8, 0, 0};
+  surface_copy(&target, 0, 0, frame, src->x, src->y, src->width, src->height);
+  SDL_UnlockTexture(ww.texture);
+  SDL_RenderCopy(ww.renderer, ww.texture, nullptr, nullptr);
+  SDL_RenderPresent(ww.renderer);
+  return 1;
+}

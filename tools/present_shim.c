@@ -1,0 +1,97 @@
+/* Preloaded (LD_PRELOAD) into the game by tools/present_figures.py. At the
+ * first present of each window that shows anything but black, through SDL's
+ * window surface or a renderer, writes one line to the file descriptor named by
+ * QUILL_PRESENT_FD: "frame <monotonic ns> <CPU ns of the process> <peak resident
+ * KiB> <1 when the window is a full screen>", for as many windows as
+ * QUILL_PRESENT_REPORTS says (1 unless set); then it looks at no more frames,
+ * so that it costs nothing while the game goes on running. */
+#define _GNU_SOURCE
+#include <SDL.h>
+#include <dlfcn.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#define MAX_WINDOWS 8
+static SDL_Window* reported[MAX_WINDOWS]; /* windows whose first frame was reported */
+static void* locked_pixels;               /* what the last SDL_LockTexture handed out */
+static int locked_pitch;
+static int texture_shown; /* a texture with something on it was unlocked since the last present */
+static int reports;       /* lines written */
+
+static int looking(void) {
+  const char* wanted = getenv("QUILL_PRESENT_REPORTS");
+  return reports < (wanted ? atoi(wanted) : 1);
+}
+
+static int nonblack(const uint8_t* pixels, int pitch, int w, int h) {
+  for (int y = 0; y < h; y++) {
+    const uint8_t* row = pixels + (size_t)y * pitch;
+    for (int x = 0; x < w * 4; x++)
+      if (x % 4 != 3 && row[x]) return 1;
+  }
+  return 0;
+}
+
+static uint64_t ns_of(struct timespec t) {
+  return (uint64_t)t.tv_sec * 1000000000u + (uint64_t)t.tv_nsec;
+}
+
+static void report(SDL_Window* window) {
+  int i;
+  for (i = 0; i < MAX_WINDOWS && reported[i]; i++)
+    if (reported[i] == window) return;
+  if (i == MAX_WINDOWS) return;
+  reported[i] = window;
+  reports++;
+  const char* fd = getenv("QUILL_PRESENT_FD");
+  if (!fd) return;
+  struct timespec now, cpu;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+  struct rusage use;
+  getrusage(RUSAGE_SELF, &use);
+  int full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+  char line[128];
+  int n = snprintf(line, sizeof line, "frame %llu %llu %ld %d\n", (unsigned long long)ns_of(now),
+                   (unsigned long long)ns_of(cpu), use.ru_maxrss, full);
+  if (write(atoi(fd), line, (size_t)n) != n) _exit(1);
+}
+
+int SDL_LockTexture(SDL_Texture* texture, const SDL_Rect* rect, void** pixels, int* pitch) {
+  int (*real)(SDL_Texture*, const SDL_Rect*, void**, int*) = dlsym(RTLD_NEXT, "SDL_LockTexture");
+  int result = real(texture, rect, pixels, pitch);
+  locked_pixels = result == 0 && !rect ? *pixels : NULL;
+  locked_pitch = result == 0 ? *pitch : 0;
+  return result;
+}
+
+void SDL_UnlockTexture(SDL_Texture* texture) {
+  void (*real)(SDL_Texture*) = dlsym(RTLD_NEXT, "SDL_UnlockTexture");
+  int w = 0, h = 0;
+  if (locked_pixels && looking() && SDL_QueryTexture(texture, NULL, NULL, &w, &h) == 0 &&
+      nonblack(locked_pixels, locked_pitch, w, h))
+    texture_shown = 1;
+  locked_pixels = NULL;
+  real(texture);
+}
+
+void SDL_RenderPresent(SDL_Renderer* renderer) {
+  void (*real)(SDL_Renderer*) = dlsym(RTLD_NEXT, "SDL_RenderPresent");
+  real(renderer);
+  if (texture_shown) report(SDL_RenderGetWindow(renderer));
+  texture_shown = 0;
+}
+
+int SDL_UpdateWindowSurface(SDL_Window* window) {
+  int (*real)(SDL_Window*) = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
+  int result = real(window);
+  SDL_Surface* s = SDL_GetWindowSurface(window);
+  if (result == 0 && looking() && s && s->format->BytesPerPixel == 4 && nonblack(s->pixels, s->pitch, s->w, s->h))
+    report(window);
+  return result;
+}
