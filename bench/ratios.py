@@ -35,7 +35,7 @@ def main(argv):
         data = json.load(f)
     runs = {}
     for b in data["benchmarks"]:
-        if b.get("run_type") != "iteration" or b.get("error_occurred"):
+        if b.get("run_type") != "iteration" or b.get("error_occurred") or field not in b:
             continue
         unit = b["time_unit"] if field.endswith("_time") else ""
         # Named without what the registration adds (/manual_time, /iterations:N).

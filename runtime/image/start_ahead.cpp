@@ -7,10 +7,10 @@
 
 // A picture the worker decoded.
 struct AheadPicture {
-  std::string name;           // the file name it was asked for under
-  std::vector<uint8_t> bytes; // the file as it was read
-  DecodeInfo info;            // its description
-  std::vector<uint8_t> rows;  // its rows, top row first; empty once taken
+  std::string name;          // the file name it was asked for under
+  int64_t size, written;     // the file's size and time of writing when it was read
+  DecodeInfo info;           // its description
+  std::vector<uint8_t> rows; // its rows, top row first; empty once taken
 };
 
 struct StartAheadState {
@@ -22,11 +22,14 @@ static StartAheadState ahead;
 
 // The worker: the pictures first (the screen wants them first), then the fonts.
 static void work(void*) {
+  std::vector<uint8_t> bytes;
   for (const std::string& name : ahead.names) {
-    AheadPicture p{name, {}, {}, {}};
+    AheadPicture p{name, -1, 0, {}, {}};
     // Only PNG files: image_load reads a BMP through a reader of its own.
-    if (plat_read_file(name.c_str(), &p.bytes, CODEC_MAX_FILE_BYTES, "\x89PNG") &&
-        decode_memory_whole(p.bytes.data(), p.bytes.size(), &p.info, &p.rows))
+    if (plat_file_kind(name.c_str(), &p.size, &p.written) == PLAT_FILE &&
+        plat_read_file(name.c_str(), &bytes, CODEC_MAX_FILE_BYTES, "\x89PNG") &&
+        (int64_t)bytes.size() == p.size &&
+        decode_memory_whole(bytes.data(), bytes.size(), &p.info, &p.rows))
       ahead.decoded.push_back(std::move(p));
   }
   plat_fonts_prepare();
@@ -50,10 +53,11 @@ int start_ahead_take(const char* name, DecodeInfo* info, std::vector<uint8_t>* r
   start_ahead_wait();
   for (AheadPicture& p : ahead.decoded) {
     if (p.rows.empty() || p.name != name) continue;
-    // The file is read again, as the loader would read it: what was decoded
-    // stands for it only while the file is still the same.
-    std::vector<uint8_t> now;
-    int same = plat_read_file(name, &now, CODEC_MAX_FILE_BYTES) && now == p.bytes;
+    // What was decoded stands for the file only while it is as it was: of the
+    // same size, and not written since.
+    int64_t size = -1, written = 0;
+    int same = plat_file_kind(name, &size, &written) == PLAT_FILE && size == p.size &&
+               written == p.written;
     if (same) {
       *info = p.info;
       rows->swap(p.rows);

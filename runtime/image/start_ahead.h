@@ -22,8 +22,8 @@ void start_ahead_wait();
 // Hands over, once, the picture decoded ahead under this file name: its
 // description into *info and its rows (codec_pixel_bytes(width, depth) bytes,
 // top row first) into *rows, after waiting for the work. 0 when none was
-// decoded under the name (missing, damaged, not a PNG) or the file has changed
-// since (it is read again to be sure).
+// decoded under the name (missing, damaged, not a PNG) or the file has been
+// written since (another size or time of writing).
 int start_ahead_take(const char* name, DecodeInfo* info, std::vector<uint8_t>* rows);
 // Waits for the work and lets go of every picture not taken.
 void start_ahead_end();

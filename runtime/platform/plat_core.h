@@ -86,8 +86,10 @@ int plat_write_begin(PlatWriteFile* out, const char* name);
 int plat_write_end(PlatWriteFile* out, int ok);
 
 enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
-// What a name is; the size of a file goes to *size when size is not null.
-int plat_file_kind(const char* name, int64_t* size);
+// What a name is; the size of a file goes to *size when size is not null, and
+// its time of last writing (a number that changes with every write that
+// replaces or changes the file) to *written when written is not null.
+int plat_file_kind(const char* name, int64_t* size, int64_t* written = nullptr);
 
 struct PlatWindow;
 
