@@ -537,3 +537,21 @@ TEST_F(Codecs, WholePicturesFromMemoryDecodeBesideTheSharedSource) {
       ASSERT_EQ(0, std::memcmp(&whole[i][y * row], &s.rows[(size_t)y * s.row_size], row)) << y;
   }
 }
+
+// Memory sources end where they are said to end: a PNG cut short is refused
+// even when the bytes after the cut, there in memory, would complete it.
+TEST_F(Codecs, APngCutShortInMemoryIsRefusedWhateverFollowsTheCut) {
+  auto rows = make_rows(9, 5, 24, 27, [](int x, int y) { return (uint32_t)(x * 20 + y * 3000); });
+  const std::string path = dir / "whole.png";
+  ASSERT_TRUE(encode_rows(path.c_str(), rows.data(), IMAGE_FORMAT_PNG, 9, 5, 27, 24, 0, 7, 24));
+  const std::vector<uint8_t> bytes = read_file(path);
+  DecodeInfo info;
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(decode_memory_whole(bytes.data(), bytes.size(), &info, &out));
+  for (size_t cut : {bytes.size() - 1, bytes.size() - 12, (size_t)40}) {
+    EXPECT_FALSE(decode_memory_whole(bytes.data(), cut, &info, &out)) << cut;
+    std::vector<uint8_t> shared(27 * 5);
+    EXPECT_FALSE(decode_open_memory(bytes.data(), cut, &info) && decode_rows(shared.data(), 27, 0))
+        << cut;
+  }
+}
