@@ -1,4 +1,6 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (win32 threads).
+# Cross build for 64-bit Windows with Debian's MinGW-w64. The posix-thread
+# compiler: GCC 12's win32-thread one has no std::mutex, which GoogleTest needs;
+# its winpthread is linked statically like everything else.
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 #     -DQUILL_DEPS=<prefix from tools/deps.sh windows> -DQUILL_NATIVE_TOOLS=<native build>
 # The libraries come from QUILL_DEPS only; the art and sound tools run from a
@@ -6,8 +8,8 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(host x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${host}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${host}-g++-win32)
+set(CMAKE_C_COMPILER ${host}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${host}-g++-posix)
 set(CMAKE_RC_COMPILER ${host}-windres)
 
 set(QUILL_DEPS "" CACHE PATH "Prefix of the Windows libraries (tools/deps.sh windows)")

@@ -41,6 +41,8 @@ void queue_card(const std::string& caption);
 int caption_elapsed_ms();
 // Draws the caption box of game.caption in the current drawing output and font.
 void draw_caption();
+// Draws a caption's box the same way, with its bottom edge at bottom (0: centred).
+void draw_caption_box(const std::string& caption, int bottom);
 // The centred box and lines of a caption, given the font's line height (the
 // height of "W") and its text widths; visible is 0 when there is no line height.
 CaptionLayout caption_layout(const std::string& caption, int line_height,

@@ -3,6 +3,7 @@
 #include "game/captions.h"
 #include "game/ending.h"
 #include "game/entities.h"
+#include "game/first_hint.h"
 #include "game/game_state.h"
 #include "game/options.h"
 #include "game/player.h"
@@ -23,6 +24,7 @@
 #include "runtime/input_sound/sound.h"
 
 #include <algorithm>
+#include <cstdio>
 
 // Each runtime module's start-up step, in the runtime's order.
 static void startup_runtime() {
@@ -62,7 +64,12 @@ void game_startup() {
     if (!game.font) game.font = font_load(0, face, 14);
   start_ahead_end();
   game.sound_ok = sound_init();
-  if (game.sound_ok) load_sounds();
+  if (game.sound_ok)
+    load_sounds();
+  else
+    fputs("quillmoor: no sound device; playing silently\n", stderr);
+  if (options.mute) sound_mute(1);
+  first_hint_start();
   build_world();
   game.screen_active = 1;
 }
@@ -143,6 +150,7 @@ static void draw_text_layer() {
   draw_mode(DRAW_TRANSPARENT);
   if (game.font) draw_font(game.font);
   if (game.caption_on) draw_caption();
+  first_hint_draw();
   draw_stop();
   screen_flip();
   if (key_released(KEY_TAB)) take_screenshot();
@@ -158,6 +166,7 @@ void game_frame() {
   keyboard_sample();
   game.screen_active = screen_is_active();
   if (game.screen_active) {
+    first_hint_step();
     world_step();
     if (game.ending == 4 && (int)((uint32_t)game.now - (uint32_t)game.caption_time) > 700)
       game.quit_requested = 1;
@@ -168,6 +177,7 @@ void game_frame() {
         if (e->health >= 0) draw_entity(e);
     draw_text_layer();
     check_mode_keys();
+    if (key_released(KEY_M)) sound_mute(!sound_muted());
     // F1 is asked every frame, F5 only when no hint card was queued.
     if (key_released(KEY_F1) && !game.caption_on)
       queue_hint_card();

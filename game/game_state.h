@@ -93,9 +93,11 @@ struct GameState {
   int sound_ok;
   int space_count; // consecutive frames Space has been held
   int space_prev;
-  int shake;        // screen-shake strength, falls by 1 per frame
-  List entities;    // of Entity, in drawing order
-  List discoveries; // of Discovery
+  int shake;           // screen-shake strength, falls by 1 per frame
+  List entities;       // of Entity, in drawing order
+  List discoveries;    // of Discovery
+  int first_hint;      // 0 none, 1 to show from the next frame, 2 showing
+  int first_hint_time; // now at its first frame
 };
 
 extern GameState game;

@@ -1,3 +1,4 @@
+#include "game/controls.h"
 #include "game/frame_loop.h"
 #include "game/options.h"
 #include "game/work_folder.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   // Missing art does not stop the game, but the player is told once.
   std::string report;
   work_folder_choose(folder_of_program(QUILL_DATA_FROM_PROGRAM), &report);
+  controls_load(&report);
   fputs(report.c_str(), stderr);
   game_main();
 }

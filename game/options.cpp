@@ -20,6 +20,8 @@ std::string options_usage() {
          "                   whole where twice the size fits, else sharp\n"
          "  --gentle-flash   Space tints the landscape a quarter instead of covering\n"
          "                   it with a flat colour, at most three times a second\n"
+         "  --mute           start with every sound muted (M mutes and unmutes)\n"
+         "  --no-hint        no hint of the keys at the first start\n"
          "  --help           show this help and exit\n"
          "  --version        show the version and exit\n";
 }
@@ -33,6 +35,7 @@ static int parse_scale(const char* value) {
 
 int options_parse(int argc, const char* const* argv, std::string* text, int* code) {
   options = GameOptions{1, 0, SCREEN_FIT_AUTO};
+  options.first_hint = 1;
   for (int i = 1; i < argc; i++) {
     const char* arg = argv[i];
     if (!strcmp(arg, "--help")) {
@@ -44,6 +47,14 @@ int options_parse(int argc, const char* const* argv, std::string* text, int* cod
       *text = "quillmoor " QUILL_VERSION "\n";
       *code = 0;
       return 0;
+    }
+    if (!strcmp(arg, "--mute")) {
+      options.mute = 1;
+      continue;
+    }
+    if (!strcmp(arg, "--no-hint")) {
+      options.first_hint = 0;
+      continue;
     }
     if (!strcmp(arg, "--gentle-flash")) {
       options.gentle_flash = 1;

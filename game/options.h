@@ -7,6 +7,8 @@ struct GameOptions {
   int scale;        // window size in whole multiples of 640x480, 1-8; 0 picks the largest that fits
   int gentle_flash; // Space flashes blended over the frame, at most three a second
   int fit;          // how the screen fills a bigger area: a ScreenFit, SCREEN_FIT_AUTO unless asked
+  int mute = 0;     // start with every sound muted
+  int first_hint = 0; // the first hint at a first start; on unless --no-hint
 };
 
 extern GameOptions options;

@@ -96,15 +96,22 @@ done
 
 key=$( (echo "$target$versions"; cat "$recipe") | sha256sum | cut -c1-12)
 prefix=$cache/deps-$target-$key
+# One build per key at a time: a second run of the same key waits for the
+# first and takes its prefix; runs of other keys (another checkout's recipe)
+# build beside it in folders of their own.
+work=$cache/build-$target-$key
+exec 9>"$prefix.lock"
+flock 9
 if [ ! -f "$prefix/.complete" ]; then
   echo "deps: building for $target into $prefix:$versions" >&2
-  rm -rf "$prefix" "$cache/build-$target"
-  mkdir -p "$prefix" "$cache/build-$target"
+  rm -rf "$prefix" "$work"
+  mkdir -p "$prefix" "$work"
   # shellcheck source=/dev/null
   . "$recipe"
-  (deps_build "$prefix" "$cache/build-$target") >&2
+  (deps_build "$prefix" "$work") >&2
   echo "$versions" >"$prefix/versions"
-  rm -rf "$cache/build-$target"
+  rm -rf "$work"
   touch "$prefix/.complete"
 fi
+exec 9>&-
 echo "$prefix"

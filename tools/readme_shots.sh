@@ -32,7 +32,7 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display
 xvfb=$!
 read -r number <"$work/display"
 export DISPLAY=":$number"
-(cd "$work/data" && SDL_AUDIODRIVER=dummy exec "$build/quillmoor") &
+(cd "$work/data" && SDL_AUDIODRIVER=dummy exec "$build/quillmoor" --no-hint) &
 game=$!
 
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quillmoor: Ctrl\+F for full screen\.$' | head -n 1)

@@ -30,6 +30,9 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 (cd build-fuzz && ctest --output-on-failure -j "$jobs" --timeout 120)
 
+# The Windows build, its tests under Wine and its packages (tools/test_windows.sh).
+tools/test_windows.sh
+
 # The browser build, played in headless chromium.
 tools/test_web.sh
 
@@ -51,4 +54,5 @@ awk -v fresh="$fresh" '
     for (why in count) { line = line sep count[why] " x " why; sep = "; " }
     print line
   }' build-test/Testing/Temporary/LastTest.log build-sanitize/Testing/Temporary/LastTest.log \
-  build-fuzz/Testing/Temporary/LastTest.log
+  build-fuzz/Testing/Temporary/LastTest.log build-windows/Testing/Temporary/LastTest.log \
+  build-windows/native/Testing/Temporary/LastTest.log

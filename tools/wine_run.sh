@@ -6,7 +6,8 @@
 #   tools/wine_run.sh PROGRAM.exe [ARGUMENT...]
 #
 # QUILL_WINEPREFIX names the prefix (default ~/.cache/quillmoor/wine-<version>,
-# made once, on first use, which takes a minute); QUILL_WINE_TIMEOUT the seconds
+# made once, on first use, which takes a minute; one made with no DISPLAY draws
+# its windows into nothing); QUILL_WINE_TIMEOUT the seconds
 # the program may run (default 300). Sound goes to an ALSA null device given
 # through ALSA_CONFIG_PATH: no sound card is needed and nothing on the system changes.
 set -eu
@@ -22,16 +23,22 @@ export WINEARCH=win64
 export ALSA_CONFIG_PATH="$top/tools/wine/alsa-null.conf"
 limit=${QUILL_WINE_TIMEOUT:-300}
 
-if [ ! -f "$WINEPREFIX/.made" ]; then
+if [ ! -f "$WINEPREFIX/.ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   # One maker at a time; the others wait for its prefix.
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.made" ]; then
+    if [ ! -f "$WINEPREFIX/.ready" ]; then
       rm -rf "$WINEPREFIX"
       timeout -k 10 600 wineboot -i >/dev/null 2>&1
+      # Made with no display (the test programs' prefix): windows are drawn
+      # into nothing rather than refused.
+      if [ -z "${DISPLAY:-}" ]; then
+        timeout -k 10 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+          >/dev/null 2>&1
+      fi
       timeout -k 10 120 wineserver -w
-      touch "$WINEPREFIX/.made"
+      touch "$WINEPREFIX/.ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

@@ -5,7 +5,8 @@
 ; only (their own programs folder); /S installs silently, /AllUsers or
 ; /CurrentUser choose without asking. The uninstaller removes what was installed
 ; and the copies the game made, and leaves the player's screenshots.
-Unicode true
+; A 64-bit installer for a 64-bit game: Wine without its 32-bit part runs it too.
+Target amd64-unicode
 Name "Quillmoor"
 OutFile "${OUT}"
 Icon "${ICON}"

@@ -260,13 +260,13 @@ void screen_close() {
 void screen_clear(int colour) {
   if (!scr.device) return;
   uint32_t c = (uint32_t)colour;
-  gfx_clear(scr.device, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF));
+  gfx_clear(scr.device, surface_swap_red_blue(c));
 }
 
 void screen_tint(int colour, int percent) {
   if (!scr.device || !scr.back_buffer) return;
   uint32_t c = (uint32_t)colour;
-  surface_tint(scr.back_buffer, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF), percent);
+  surface_tint(scr.back_buffer, surface_swap_red_blue(c), percent);
 }
 
 int scene_begin() {

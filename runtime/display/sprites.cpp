@@ -74,7 +74,7 @@ static void texture_unlock(SpriteTexture* t) {
 // The key colour (0x00BBGGRR) as the colour bits of a texel of kind.
 static uint32_t key_texel(int kind, int key) {
   uint32_t c = (uint32_t)key;
-  if (kind == SPRITE_32_BIT) return ((c >> 16) | (c & 0xFF00) | (c << 16)) & 0xFFFFFF;
+  if (kind == SPRITE_32_BIT) return surface_swap_red_blue(c);
   return (((c & 0xF8) << 7) | ((c >> 6) & 0x3E0) | (c >> 19)) & 0x7FFF;
 }
 
@@ -340,7 +340,7 @@ int sprite_load(int n, const char* file_name) {
                        info.depth / 8, 0);
   }
   std::vector<uint8_t> bytes;
-  if (!plat_read_file(file_name, &bytes, CODEC_MAX_FILE_BYTES)) return 0;
+  if (!plat_read_file(file_name, &bytes, PLAT_MAX_FILE_BYTES)) return 0;
   return sprite_decode(n, bytes.data(), bytes.size(), 0);
 }
 

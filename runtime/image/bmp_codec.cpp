@@ -34,7 +34,7 @@ static int bmp_check(DecodeContext* c) {
   long size = 0;
   if (!c->from_memory && (fread(sig, 1, 2, c->file) != 2 || sig[0] != 'B' || sig[1] != 'M' ||
                           fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 ||
-                          size > CODEC_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0))
+                          (size_t)size > PLAT_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0))
     return 0;
   BmpSource* src = new (std::nothrow) BmpSource{};
   if (!src) return 0;

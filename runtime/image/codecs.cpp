@@ -72,7 +72,7 @@ static int decode_into(DecodeContext* c, void* dest, int row_size, int flags) {
 
 int decode_open_file(const char* path, DecodeInfo* info) {
   close_source(&codec.context);
-  FILE* f = plat_open_read(path, CODEC_MAX_FILE_BYTES);
+  FILE* f = plat_open_read(path, PLAT_MAX_FILE_BYTES);
   if (!f) return 0;
   codec.context.file = f;
   return offer(&codec.context, info);

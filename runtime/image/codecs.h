@@ -21,8 +21,6 @@ enum { CODEC_DITHER = 0x100 }; // encoder option: error-diffusion dithering for 
 // No codec reads or writes a bigger picture: a damaged or hostile header must
 // not make anyone allocate gigabytes.
 enum { CODEC_MAX_SIDE = 32767, CODEC_MAX_PIXELS = 1 << 25 };
-// No picture file above this size is read at all, whatever it holds.
-enum { CODEC_MAX_FILE_BYTES = 64 << 20 };
 
 struct DecodeInfo {
   int width, height;
@@ -32,7 +30,8 @@ struct DecodeInfo {
 
 // Opens a file and offers it to each registered decoder in registration order;
 // nonzero when one accepted it, with *info filled. decode_rows or decode_close must follow.
-// 0 for a file above CODEC_MAX_FILE_BYTES or one that is not a regular file.
+// 0 for a file above PLAT_MAX_FILE_BYTES (runtime/platform/plat_core.h) or one
+// that is not a regular file.
 int decode_open_file(const char* path, DecodeInfo* info);
 // As decode_open_file for size bytes at data, which must stay valid until the rows are read.
 int decode_open_memory(const void* data, size_t size, DecodeInfo* info);

@@ -27,7 +27,7 @@ static void work(void*) {
     AheadPicture p{name, -1, 0, {}, {}};
     // Only PNG files: image_load reads a BMP through a reader of its own.
     if (plat_file_kind(name.c_str(), &p.size, &p.written) == PLAT_FILE &&
-        plat_read_file(name.c_str(), &bytes, CODEC_MAX_FILE_BYTES, "\x89PNG") &&
+        plat_read_file(name.c_str(), &bytes, PLAT_MAX_FILE_BYTES, "\x89PNG") &&
         (int64_t)bytes.size() == p.size &&
         decode_memory_whole(bytes.data(), bytes.size(), &p.info, &p.rows))
       ahead.decoded.push_back(std::move(p));

@@ -2,6 +2,7 @@
 
 #include "runtime/display/screen.h"
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/plat_key_routes.h"
 
 #include <cstdint>
 #include <cstring>
@@ -72,7 +73,12 @@ int key_released(int key) {
   return release_of(key);
 }
 
+int keyboard_bind(int key, const int* keys, int count) { return plat_key_route(key, keys, count); }
+
+int key_bound(int key, int index) { return plat_key_source(key, index); }
+
 void keyboard_shutdown() {
+  plat_key_routes_reset();
   if (!kb.init_requested) return;
   if (kb.device_state != KEYBOARD_CLOSED) plat_keyboard_close();
   std::memset(&kb, 0, sizeof kb);

@@ -10,6 +10,7 @@
 
 struct SoundRecord {
   PlatSoundBuffer* buffer; // null: no sound under this number
+  int attenuation;         // as last set, given back when the sound is unmuted
 };
 
 struct SoundState {
@@ -17,11 +18,9 @@ struct SoundState {
   int volume_table[101]; // attenuation in hundredths of a decibel per percent
   int init_ran;
   int device_open;
+  int muted; // every buffer at silence, whatever its volume
 };
 static SoundState snd;
-
-// No game sound comes near this; it keeps a damaged size field from asking for gigabytes.
-static const size_t max_wav_bytes = 64u << 20;
 
 int sound_init() {
   if (!snd.init_ran) {
@@ -107,13 +106,15 @@ int sound_load_memory(int n, const void* image, size_t size) {
     return 0;
   }
   r->buffer = buffer;
+  r->attenuation = 0;
+  if (snd.muted) plat_sound_buffer_set_volume(buffer, -10000);
   return 1;
 }
 
 int sound_load(int n, const char* path) {
   if (!snd.device_open || n < 0) return 0;
   std::vector<uint8_t> bytes;
-  if (!plat_read_file(path, &bytes, max_wav_bytes)) return 0;
+  if (!plat_read_file(path, &bytes, PLAT_MAX_FILE_BYTES)) return 0;
   return sound_load_memory(n, bytes.data(), bytes.size());
 }
 
@@ -135,9 +136,21 @@ int sound_play(int n) {
 int sound_set_volume(int n, int percent) {
   SoundRecord* r = sound_lookup(n);
   if (!r) return 0;
-  plat_sound_buffer_set_volume(r->buffer, snd.volume_table[clamp_percent(percent)]);
+  r->attenuation = snd.volume_table[clamp_percent(percent)];
+  if (!snd.muted) plat_sound_buffer_set_volume(r->buffer, r->attenuation);
   return 1;
 }
+
+void sound_mute(int muted) {
+  snd.muted = muted ? 1 : 0;
+  if (!snd.init_ran) return;
+  for (int n : object_table_numbers(&snd.table)) {
+    SoundRecord* r = sound_lookup(n);
+    plat_sound_buffer_set_volume(r->buffer, snd.muted ? -10000 : r->attenuation);
+  }
+}
+
+int sound_muted() { return snd.muted; }
 
 void sound_free(int n) {
   SoundRecord* r = sound_lookup(n);
@@ -147,6 +160,7 @@ void sound_free(int n) {
 }
 
 void sound_shutdown() {
+  snd.muted = 0;
   if (!snd.init_ran) return;
   object_table_destroy(&snd.table);
   if (snd.device_open) plat_audio_close();

@@ -20,6 +20,11 @@ int sound_play(int n);
 int sound_set_volume(int n, int percent);
 // Releases sound n.
 void sound_free(int n);
+// Mutes every sound (1), loaded now or later, or gives each its volume back (0).
+// Muted sounds play silently, and their volumes are kept for the unmuting.
+void sound_mute(int muted);
+// 1 while muted.
+int sound_muted();
 // Frees every sound and closes the device; the module is then as at start.
 void sound_shutdown();
 

@@ -58,7 +58,7 @@ PlatBitmap* plat_bitmap_load(const char* path, int* file_depth) {
   std::vector<uint8_t> file;
   BmpInfo info;
   // Other pictures come here first, so only a file that starts like a bitmap is read whole.
-  if (!plat_read_file(path, &file, BITMAP_MAX_FILE_BYTES, "BM") ||
+  if (!plat_read_file(path, &file, PLAT_MAX_FILE_BYTES, "BM") ||
       !bmp_parse(file.data(), file.size(), &info))
     return nullptr;
   PlatBitmap* b = plat_bitmap_create(info.width, info.height, 24);

@@ -6,8 +6,6 @@
 #include <cstdint>
 
 enum { BITMAP_MAX_SIDE = 32767, BITMAP_MAX_PIXELS = 1 << 25 };
-// No bitmap file above this size is read at all.
-enum { BITMAP_MAX_FILE_BYTES = 64 << 20 };
 
 struct PlatBitmap {
   uint8_t* pixels; // height rows of row_size bytes, the picture's bottom row first
@@ -28,7 +26,8 @@ PlatBitmap* plat_bitmap_create(int width, int height, int depth);
 void plat_bitmap_free(PlatBitmap* b);
 // Loads a BMP file as a 24-bit bitmap with its own colours; the file's bits per
 // pixel go to *file_depth. Null when the file is missing, above
-// BITMAP_MAX_FILE_BYTES, not a regular file, or not a whole, readable BMP.
+// PLAT_MAX_FILE_BYTES (runtime/platform/plat_core.h), not a regular file, or not a whole, readable
+// BMP.
 PlatBitmap* plat_bitmap_load(const char* path, int* file_depth);
 // Copies w x h pixels from (sx, sy) of src to (dx, dy) of dst, positions counted
 // from the top-left; the parts outside either bitmap are skipped. Depths may differ

@@ -56,6 +56,10 @@ void plat_local_time(PlatLocalTime* out);
 
 // File names may use "\" as the folder separator; every function below turns it
 // into "/" before the name reaches the file system.
+
+// The largest file the runtime reads, picture or sound: none of the game's
+// comes near it, and a damaged or hostile one must not make anyone allocate more.
+const size_t PLAT_MAX_FILE_BYTES = 64u << 20;
 std::string plat_path(const char* name);
 // Opens a regular file of at most max_bytes for reading; null when it is missing,
 // unreadable, larger, or not a regular file (a folder, a pipe or a device is

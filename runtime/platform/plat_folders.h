@@ -13,6 +13,10 @@ std::string plat_program_relative(const char* relative);
 // when that is an absolute path, else in $HOME/.local/share (on Windows,
 // Quillmoor\ in %LOCALAPPDATA%); "" when none is named.
 std::string plat_user_data_folder();
+// The player's own folder for the game's settings: quillmoor/ in
+// $XDG_CONFIG_HOME when that is an absolute path, else in $HOME/.config (on
+// Windows, Quillmoor\ in %APPDATA%); "" when none is named.
+std::string plat_user_config_folder();
 // Makes a folder (owner only) and any missing parents; 0 when it cannot be
 // had, with errno saying why.
 int plat_make_folders(const char* path);

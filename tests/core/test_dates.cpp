@@ -56,24 +56,6 @@ TEST(Dates, NowCountsLocalTimeAtFaceValue) {
   null_local_time_set(nullptr);
 }
 
-// The real clock in several zones: date_now is the local wall clock counted as if
-// it were universal time, so it differs from time() by the zone's offset.
-TEST(Dates, NowFollowsTheLocalZone) {
-  null_reset();
-  for (const char* zone : {"UTC", "America/New_York", "Asia/Kolkata", "Pacific/Chatham"}) {
-    setenv("TZ", zone, 1);
-    tzset();
-    time_t now = time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    long long expected = (long long)now + local.tm_gmtoff;
-    long long got = date_now();
-    EXPECT_NEAR((double)got, (double)expected, 2.0) << zone;
-  }
-  unsetenv("TZ");
-  tzset();
-}
-
 TEST(FileSize, FilesFoldersAndNothing) {
   ScratchDir dir;
   write_file(dir / "empty", std::string());

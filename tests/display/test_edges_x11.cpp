@@ -53,13 +53,16 @@ bool runs(pid_t pid) {
 }
 
 // A process of its own that shows an error box as the game's end does, after
-// catching the quit signals; it ends with 0 when the box call returned 0.
-pid_t show_box() {
+// catching the quit signals; it ends with 0 when the box call returned 0 (the
+// box was closed by a quit signal), 1 when it returned otherwise.
+// With asked_first, a quit signal comes before the box.
+pid_t show_box(bool asked_first = false) {
   pid_t pid = fork();
   if (pid == 0) {
     alarm(120);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     plat_quit_signals(1);
+    if (asked_first) raise(SIGTERM);
     _exit(plat_message_box("Quillmoor - Error", "Screen fail :(", 16) == 0 ? 0 : 1);
   }
   return pid;
@@ -105,7 +108,7 @@ TEST_F(XEdges, ClosedStandardStreamsLeaveTheDisplayConnectionAlone) {
 }
 
 // A quit signal while the error box waits for its OK closes the box, and the
-// box call returns; the box's own process is gone with it.
+// box call returns 0; the box's own process is gone with it.
 TEST_F(XEdges, AQuitSignalClosesAnErrorBox) {
   pid_t shower = show_box();
   ASSERT_TRUE(xgame::wait_until([&] { return top_window_titled(x.display, "Quillmoor - Error"); }))
@@ -117,6 +120,8 @@ TEST_F(XEdges, AQuitSignalClosesAnErrorBox) {
   for (pid_t p : box) EXPECT_TRUE(xgame::wait_until([p] { return !runs(p); }, 30)) << p;
   EXPECT_TRUE(
       xgame::wait_until([&] { return !top_window_titled(x.display, "Quillmoor - Error"); }));
+  // Asked before, the program shows no box to wait on at all.
+  EXPECT_EQ(exit_code_within(show_box(true), 30), 1);
 }
 
 // A box never outlives the program that showed it, however that ends.

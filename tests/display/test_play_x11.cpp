@@ -74,11 +74,13 @@ struct PlayedGame : ::testing::Test {
         fs::copy_file(e.path(), folder / ("see/" + n));
     }
   }
-  void start(Child* game, const std::vector<std::string>& args = {}) {
-    ASSERT_TRUE(game->start(game_program, folder.path,
-                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                             "ASAN_OPTIONS=detect_leaks=0"},
-                            args));
+  // Started without the first hint unless args ask for nothing else.
+  void start(Child* game, const std::vector<std::string>& args = {"--no-hint"},
+             const std::vector<std::string>& env = {}) {
+    std::vector<std::string> all = {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11",
+                                    "SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0"};
+    all.insert(all.end(), env.begin(), env.end());
+    ASSERT_TRUE(game->start(game_program, folder.path, all, args));
   }
   // Ends a playing game with a signal: out through the ordinary way, whose
   // fade-out alone takes 21 steps of 50 ms, with exit code 0.
@@ -192,7 +194,8 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
     Child game;
     ASSERT_TRUE(game.start(program, "/",
                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                            "ASAN_OPTIONS=detect_leaks=0", "HOME=" + home.path, "XDG_DATA_HOME="}));
+                            "ASAN_OPTIONS=detect_leaks=0", "HOME=" + home.path, "XDG_DATA_HOME="},
+                           {"--no-hint"}));
     std::string window = playing_window(window_caption, &game);
     ASSERT_FALSE(window.empty()) << game.error_output();
     if (screenshot) {
@@ -229,7 +232,7 @@ TEST_F(PlayedGame, InstalledItWorksInThePlayersFolder) {
 TEST_F(PlayedGame, ThreeTimesBecomesTwiceAndAResizedWindowShowsTheScreenshotScaledToFit) {
   setenv("DISPLAY", x.display.c_str(), 1);
   Child game;
-  start(&game, {"--scale", "3"});
+  start(&game, {"--scale", "3", "--no-hint"});
   std::string window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << game.error_output();
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
@@ -254,4 +257,68 @@ TEST_F(PlayedGame, ThreeTimesBecomesTwiceAndAResizedWindowShowsTheScreenshotScal
         << "x" << s.height << ": " << unlike << " pixels unlike";
   }
   end_with(&game, SIGINT);
+}
+
+// Pixels of the caption panel's dark blue in the bottom fifth of a 640x480 window.
+int hint_pixels(const Picture& p) {
+  int found = 0;
+  for (int y = 384; y < std::min(p.height, 480); y++)
+    for (int x = 0; x < std::min(p.width, 640); x++) found += p.pixels[y * p.width + x] == 0x000040;
+  return found;
+}
+
+// A new working folder: the hint of the keys from the first frame until a key
+// is pressed, and never again there.
+TEST_F(PlayedGame, AFirstStartShowsTheKeysUntilAKeyIsPressedAndNeverAgain) {
+  setenv("DISPLAY", x.display.c_str(), 1);
+  Child game;
+  start(&game, {});
+  std::string window = playing_window(window_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  EXPECT_GT(hint_pixels(window_picture(window)), 2000) << "no hint at the bottom";
+  EXPECT_TRUE(tap_until(window, "Shift_L", [&] {
+    return hint_pixels(window_picture(window)) == 0;
+  })) << "the hint stayed after a key";
+  EXPECT_TRUE(fs::is_regular_file(folder / "played"));
+  keys(window, "keydown Escape");
+  EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+  command_output("xdotool keyup Escape");
+
+  Child again;
+  start(&again, {});
+  window = playing_window(window_caption, &again);
+  ASSERT_FALSE(window.empty()) << again.error_output();
+  EXPECT_EQ(hint_pixels(window_picture(window)), 0) << "the hint came again";
+  end_with(&again, SIGTERM);
+}
+
+// D walks, as the Right arrow does; the player's keys file moves the
+// screenshot to P and quitting to Q, and names the line it cannot use.
+TEST_F(PlayedGame, WASDWalksAndThePlayersKeysFileMovesActionsToOtherKeys) {
+  setenv("DISPLAY", x.display.c_str(), 1);
+  ScratchDir config;
+  fs::create_directory(config / "quillmoor");
+  write_file(config / "quillmoor/keys.conf", "screenshot = P\nquit = Q\njump = Nope\n");
+  Child game;
+  start(&game, {"--no-hint"}, {"XDG_CONFIG_HOME=" + config.path});
+  std::string window = playing_window(window_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  EXPECT_EQ(game.error_output(),
+            "quillmoor: " + config.path +
+                "/quillmoor/keys.conf:3: no key named 'Nope'; jump keeps Up, W");
+
+  // The world stands still until a key moves the figure.
+  Picture still = window_picture(window);
+  keys(window, "keydown d");
+  EXPECT_TRUE(wait_until([&] { return window_picture(window).pixels != still.pixels; }))
+      << "D did not walk";
+  keys(window, "keyup d");
+
+  EXPECT_TRUE(tap_until(window, "p", [&] {
+    std::string shot = screenshot_in(folder / "see");
+    return !shot.empty() && fs::file_size(shot) == 921654;
+  })) << "P took no screenshot";
+  keys(window, "keydown q");
+  EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+  command_output("xdotool keyup q");
 }

@@ -149,6 +149,22 @@ TEST_F(Sprites, GrabAgainKeepsTheNumberAndResetsTheKey) {
   EXPECT_EQ(sprite_height(n), 2);
 }
 
+// A grab into a sprite already drawn keyed: the draw after it shows the new
+// pixels, not the runs of opaque texels taken from the old ones.
+TEST_F(Sprites, AGrabIntoASpriteAlreadyDrawnShowsItsNewPixels) {
+  const uint32_t before[4] = {0x00FF00, 0, 0x0000FF, 0x0000FF},
+                 after[4] = {0, 0xFF0000, 0, 0x00FF00};
+  int n = make_sprite(4, 1, [&](int i, int) { return before[i]; });
+  screen_clear(grey);
+  sprite_draw_keyed(n, 10, 10); // black, the default key, left out
+  EXPECT_EQ(pixel(11, 10), grey);
+  for (int i = 0; i < 4; i++) put(i, 0, after[i]);
+  ASSERT_NE(sprite_grab(n, 0, 0, 4, 1), 0);
+  screen_clear(grey);
+  sprite_draw_keyed(n, 10, 10);
+  for (int i = 0; i < 4; i++) EXPECT_EQ(pixel(10 + i, 10), after[i] ? after[i] : grey) << i;
+}
+
 TEST_F(Sprites, SpritesDieWithTheirScreen) {
   int n = make_sprite(2, 2, column_colour);
   ASSERT_TRUE(sprite_grab(3, 0, 0, 2, 2));
@@ -294,6 +310,52 @@ TEST_F(SpriteFiles, SixteenBitScreensKeyOnTheTopFiveBitsOfDecodedColours) {
   sprite_draw_keyed(n, 0, 0);
   EXPECT_EQ(pixel(0, 0), pixel(5, 5));
   EXPECT_EQ(pixel(1, 0), 0x00FF00u);
+}
+
+// Every way a picture becomes a sprite: a file's rows, an image's 24-bit rows
+// and an image's 32-bit rows (whose fourth byte is alpha, not the next pixel).
+// At both depths the default key colour in force is left out when drawn keyed.
+TEST_F(SpriteFiles, PicturesOfEveryKindLeaveOutTheDefaultKeyAtBothDepths) {
+  const uint32_t row[5] = {0xF80808, magenta, 0x10F840, 0x2040F8, magenta};
+  image_init();
+  auto from_image = [&](int depth) {
+    int image = image_create(-1, 5, 2, depth);
+    const PlatBitmap* b = image_lookup(image)->bitmap;
+    for (int j = 0; j < 2; j++)
+      for (int i = 0; i < 5; i++) {
+        uint8_t* p = b->pixels + (size_t)(1 - j) * b->row_size + (size_t)i * (depth / 8);
+        p[0] = (uint8_t)row[i], p[1] = (uint8_t)(row[i] >> 8), p[2] = (uint8_t)(row[i] >> 16);
+        if (depth == 32) p[3] = 0x7F;
+      }
+    int sprite = sprite_from_image(-1, image);
+    image_free(image);
+    return sprite;
+  };
+  const std::vector<uint8_t> bmp = bmp24(5, 2, [&](int i, int) { return row[i]; });
+  for (int depth : {32, 16}) {
+    SCOPED_TRACE(testing::Message() << depth << " bits");
+    if (depth == 16) {
+      ASSERT_TRUE(screen_open_full(640, 480, 16, "test"));
+    }
+    sprite_set_key_colour(-1, 0xFF00FF);
+    // A colour as the back buffer holds it.
+    auto shown = [](uint32_t rgb) {
+      const int format = screen_back_buffer()->format;
+      return surface_to_argb(surface_from_argb(0xFF000000u | rgb, format), format) & 0xFFFFFF;
+    };
+    const int sprites[3] = {sprite_decode(-1, bmp.data(), bmp.size(), 0), from_image(24),
+                            from_image(32)};
+    screen_clear(grey);
+    for (int k = 0; k < 3; k++) {
+      ASSERT_NE(sprites[k], 0) << k;
+      sprite_draw_keyed(sprites[k], 0, 4 * k);
+      for (int j = 0; j < 2; j++)
+        for (int i = 0; i < 5; i++)
+          EXPECT_EQ(pixel(i, 4 * k + j), row[i] == magenta ? pixel(600, 400) : shown(row[i]))
+              << "sprite " << k << ", pixel " << i << "," << j;
+    }
+  }
+  image_shutdown();
 }
 
 TEST_F(SpriteFiles, SavedRowsArePaddedAndBottomRowFirst) {

@@ -221,6 +221,39 @@ TEST(Draw2dCopy, StretchNearestAndAverage) {
   d2d_dc_delete(dc);
 }
 
+// A negative size mirrors, reaching back from x (x + w + 1 to x): a shrink
+// averages the source pixels each target pixel covers, in mirrored order, and a
+// mirror clipped by the target's edges shows the part that falls inside.
+TEST(Draw2dCopy, MirroredShrinksAndMirrorsCutByTheEdges) {
+  Canvas src(4, 2);
+  uint32_t* s = (uint32_t*)(void*)src.bytes.data();
+  for (int i = 0; i < 8; i++) s[i] = 0xFF000000u | (uint32_t)(i * 20) << 16 | (uint32_t)(i * 4);
+  auto mean = [&](int a, int b) { // of source pixels a and b, channel by channel, rounded
+    uint32_t m = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8)
+      m |= ((((s[a] >> shift) & 255) + ((s[b] >> shift) & 255) + 1) / 2) << shift;
+    return m;
+  };
+  Canvas shrunk(4, 4);
+  D2dDc* dc = d2d_dc_create(&shrunk.s);
+  // 4 x 2 into 2 x 1, mirrored both ways: pixels 2 and 1 from the right.
+  d2d_stretch(dc, 2, 1, -2, -1, &src.s, 0, 0, 4, 1, D2D_SRCCOPY, D2D_STRETCH_AVERAGE);
+  EXPECT_EQ(shrunk.raw(1, 1), mean(2, 3));
+  EXPECT_EQ(shrunk.raw(2, 1), mean(0, 1));
+  EXPECT_EQ(shrunk.raw(0, 1), 0u);
+  EXPECT_EQ(shrunk.raw(1, 0), 0u);
+  d2d_dc_delete(dc);
+
+  Canvas cut(3, 2);
+  dc = d2d_dc_create(&cut.s);
+  // 4 x 2 doubled to 8 x 4 and mirrored left to right, reaching back from x 4
+  // to -3: only target columns 0-2 and rows 0-1 are inside.
+  d2d_stretch(dc, 4, 0, -8, 4, &src.s, 0, 0, 4, 2, D2D_SRCCOPY, D2D_STRETCH_NEAREST);
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 3; x++) EXPECT_EQ(cut.raw(x, y), s[(3 - (x + 3) / 2)]) << x << "," << y;
+  d2d_dc_delete(dc);
+}
+
 TEST(Draw2dCopy, AlphaBlendConstantAndPerPixel) {
   Canvas src(1, 1, FMT_A8R8G8B8);
   Canvas dst(1, 1);

@@ -17,6 +17,20 @@ TEST(CommandLine, NoOptionsStartsAsBefore) {
   EXPECT_EQ(parse({}, &text, &code), 1);
   EXPECT_EQ(options.scale, 1);
   EXPECT_EQ(options.gentle_flash, 0);
+  EXPECT_EQ(options.mute, 0);
+  EXPECT_EQ(options.first_hint, 1) << "a first start shows its hint";
+}
+
+TEST(CommandLine, MuteAndNoHint) {
+  std::string text;
+  int code;
+  EXPECT_EQ(parse({"--mute", "--no-hint"}, &text, &code), 1);
+  EXPECT_EQ(options.mute, 1);
+  EXPECT_EQ(options.first_hint, 0);
+  EXPECT_EQ(parse({"--help"}, &text, &code), 0);
+  EXPECT_NE(text.find("--mute"), std::string::npos);
+  EXPECT_NE(text.find("--no-hint"), std::string::npos);
+  EXPECT_EQ(parse({"--no-hint"}, &text, &code), 1); // as the other tests find them
 }
 
 TEST(CommandLine, HelpAndVersionPrintAndEndWithZero) {

@@ -3,6 +3,7 @@
 // folder itself; what the player is told when something stands in the way; a
 // version change; and what killed copies of the game left behind.
 #include "game/work_folder.h"
+#include "runtime/input_sound/key_bindings.h"
 #include "runtime/input_sound/keyboard.h"
 #include "tests/support/null_game.h"
 #include "tests/support/private_disk.h"
@@ -218,7 +219,10 @@ TEST_F(WorkFolder, AVersionStampFollowsOnlyEveryRemoval) {
 // and NAME.PID.link; those of processes that no longer run are removed at the
 // next start, in the player's folder and in a plain one.
 TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
-  const std::string dead = std::to_string(ended_process()), alive = std::to_string(getpid());
+  const pid_t ended = ended_process();
+  const std::string dead = std::to_string(ended), alive = std::to_string(getpid());
+  // Not a number, though read digit by digit it would be the ended process's.
+  const std::string odd = std::to_string(ended / 10 - 1) + (char)('0' + 10 + ended % 10);
   ScratchDir plain;
   fs::create_directories(plain / "see");
   fs::create_directories(plain / "hear");
@@ -228,7 +232,7 @@ TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
     for (const std::string& name : std::vector<std::string>{
              "/version." + dead + ".part", "/see/sir0_x4.png." + dead + ".part",
              "/see/sir0.png." + dead + ".link", "/hear/jjj.wav." + dead + ".link",
-             "/see/screen1.bmp." + alive + ".part", "/see/a.part", "/see/b.x.part",
+             "/see/screen1.bmp." + alive + ".part", "/see/a.part", "/see/b." + odd + ".part",
              "/see/c." + dead + ".pat"})
       write_file(folder + name, "left");
     fs::create_directory(folder + "/see/d." + dead + ".part");
@@ -242,7 +246,7 @@ TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
           e.path().extension() == ".pat")
         left.insert(e.path().string().substr(folder.size()));
     EXPECT_EQ(left, (std::set<std::string>{"/see/screen1.bmp." + alive + ".part", "/see/a.part",
-                                           "/see/b.x.part", "/see/c." + dead + ".pat",
+                                           "/see/b." + odd + ".part", "/see/c." + dead + ".pat",
                                            "/see/d." + dead + ".part"}))
         << folder;
   }
@@ -270,4 +274,16 @@ TEST_F(WorkFolder, WithoutAPlayersFolderTheGameRunsFromTheInstalledArtAndWritesN
   EXPECT_EQ(pictures_of_a_game(), 55);
   fs::current_path(test_folder);
   EXPECT_EQ(listing(), before);
+}
+
+// The keys file lies in the XDG folder for settings.
+TEST(KeyBindingsFile, LiesInThePlayersFolderForSettings) {
+  set_env("XDG_CONFIG_HOME", "/x/config");
+  set_env("HOME", "/h");
+  EXPECT_EQ(key_bindings_file(), "/x/config/quillmoor/keys.conf");
+  set_env("XDG_CONFIG_HOME", "relative"); // ignored, as the base-directory rules say
+  EXPECT_EQ(key_bindings_file(), "/h/.config/quillmoor/keys.conf");
+  set_env("XDG_CONFIG_HOME", nullptr);
+  set_env("HOME", nullptr);
+  EXPECT_EQ(key_bindings_file(), "");
 }

@@ -1,6 +1,7 @@
 // Image objects: loading by file kind and depth, numbers, copy, resize, save.
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
+#include "runtime/platform/plat_core.h"
 #include "tests/image/reference.h"
 #include "tests/support/test_files.h"
 
@@ -67,10 +68,12 @@ void put_chunk(std::vector<uint8_t>& png, const char* type, const std::vector<ui
 
 // An 8 x 8 colour PNG whose rows are stored uncompressed; zlib's checksum of
 // them sits alone in the last image data chunk, as a long file may have it.
-// damage_at flips a bit of the stored pixels; with_end 0 leaves out the end chunk.
-std::vector<uint8_t> stored_png(int damage_at, bool with_end) {
+// damage_at flips a bit of the stored pixels; with_end 0 leaves out the end
+// chunk; rows above 8 store more image data than the picture holds; a bad end
+// gives the end chunk a wrong checksum.
+std::vector<uint8_t> stored_png(int damage_at, bool with_end, int rows = 8, bool bad_end = false) {
   std::vector<uint8_t> raw;
-  for (int y = 0; y < 8; y++) {
+  for (int y = 0; y < rows; y++) {
     raw.push_back(0); // no filter
     for (int x = 0; x < 8; x++) raw.insert(raw.end(), {(uint8_t)(x * 30), (uint8_t)(y * 30), 77});
   }
@@ -91,6 +94,7 @@ std::vector<uint8_t> stored_png(int damage_at, bool with_end) {
   put_be32(sum, b << 16 | a);
   put_chunk(png, "IDAT", sum);
   if (with_end) put_chunk(png, "IEND", {});
+  if (bad_end) png.back() ^= 1;
   return png;
 }
 
@@ -118,6 +122,8 @@ TEST_F(Images, PicturesCutShortOrFailingTheirChecksumAreRefused) {
       {"stored.png", stored_png(-1, true), true},
       {"flipped.png", stored_png(5 * 25 + 4, true), false},
       {"no-end.png", stored_png(-1, false), false},
+      {"extra.png", stored_png(-1, true, 9), false},
+      {"bad-end.png", stored_png(-1, true, 8, true), false},
       {"rle.bmp", rle, true},
       {"rle-cut.bmp", std::vector<uint8_t>(rle.begin(), rle.begin() + rle.size() * 8 / 10), false},
   };
@@ -140,14 +146,15 @@ TEST_F(Images, PicturesCutShortOrFailingTheirChecksumAreRefused) {
 
 TEST_F(Images, PictureFilesAboveTheSizeCapAreNotRead) {
   // Good pictures with nothing after their end: only the file's size differs.
+  const size_t cap = 64u << 20; // 64 MB
   ASSERT_TRUE(image_create(0, 4, 4, 24));
   for (int format : {IMAGE_FORMAT_PNG, IMAGE_FORMAT_BMP}) {
     SCOPED_TRACE(format);
     std::string path = dir / "padded";
     ASSERT_TRUE(image_save(0, path.c_str(), format));
-    std::filesystem::resize_file(path, CODEC_MAX_FILE_BYTES); // sparse: no disk is used
+    std::filesystem::resize_file(path, cap); // sparse: no disk is used
     EXPECT_TRUE(image_load(1, path.c_str()));
-    std::filesystem::resize_file(path, CODEC_MAX_FILE_BYTES + 1);
+    std::filesystem::resize_file(path, cap + 1);
     EXPECT_FALSE(image_load(1, path.c_str()));
   }
 }

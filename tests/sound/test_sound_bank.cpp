@@ -4,6 +4,7 @@
 #include "game/ending.h"
 #include "game/entities.h"
 #include "game/game_state.h"
+#include "game/options.h"
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
 #include "runtime/input_sound/keyboard.h"
@@ -128,6 +129,39 @@ TEST_F(SoundBank, TheGameLoadsItsSoundsWhenThereIsADevice) {
     EXPECT_EQ(game.sound_ok, present);
     EXPECT_EQ(null_audio_volumes().size(), present ? 42u : 0u);
     EXPECT_EQ(null_audio_buffers(), 0);
+  }
+}
+
+// M mutes and unmutes every sound, --mute starts muted; unmuted, the exit fades
+// as ever, and muted it stays silent.
+TEST_F(SoundBank, MMutesAndUnmutesEverySoundAndTheExitFadesOnlyWhenUnmuted) {
+  BankFolder folder;
+  ASSERT_TRUE(sound_init()); // for the curve
+  const std::vector<int> silent(11, -10000), full(11, 0), fade = fade_volumes();
+  sound_shutdown();
+  for (int start_muted : {0, 1}) {
+    SCOPED_TRACE(start_muted);
+    null_reset();
+    null_audio_present(1);
+    options.mute = start_muted;
+    std::vector<int> muted; // at each keyboard read, before that frame's keys
+    null_keyboard_script([&](uint32_t read, uint8_t* keys) {
+      muted.push_back(sound_muted());
+      if (read == 3 || read == 10) keys[KEY_M] = 0x80; // acts when let go
+      if (read == 20) keys[KEY_ESCAPE] = 0x80;
+    });
+    EXPECT_EQ(run_game_to_exit(), 0);
+    options.mute = 0;
+    ASSERT_GE(muted.size(), 13u);
+    EXPECT_EQ(muted[4], start_muted);
+    EXPECT_EQ(muted[5], !start_muted);
+    EXPECT_EQ(muted[11], !start_muted);
+    EXPECT_EQ(muted[12], start_muted);
+    std::vector<int> expected;
+    for (const auto* step :
+         start_muted ? std::vector{&silent, &full, &silent} : std::vector{&silent, &full, &fade})
+      expected.insert(expected.end(), step->begin(), step->end());
+    EXPECT_EQ(null_audio_volumes(), expected);
   }
 }
 

@@ -5,9 +5,23 @@
 #include "tests/support/test_files.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+
+// While set, the process waits at the very end of exit(), after the destructors
+// of every static: SDL's audio thread then goes on calling the mixer for a while,
+// as it may in any process that ends with the device open.
+static bool hold_after_destructors = false;
+// Registered before any static's destructor, so it runs after all of them.
+__attribute__((constructor(101))) static void register_exit_hold() {
+  std::atexit([] {
+    if (hold_after_destructors) usleep(300000);
+  });
+}
 
 namespace {
 
@@ -260,6 +274,28 @@ TEST_F(Mixing, EveryFormatAndRateComesOutAtTheDeviceRate) {
     EXPECT_NEAR(peak, 0.5, 0.03);
     EXPECT_NEAR(crossings, 2 * hz * seconds, 4) << "pitch kept";
   }
+}
+
+// A process may end with the device open and a sound playing (a failed check, an
+// error's exit): the mixer must find what it reads still there.
+TEST(SoundAtExit, AProcessEndsCleanlyWithTheDeviceOpenAndASoundPlaying) {
+  ScratchDir dir;
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
+    Bytes image = wav({}, pcm16(ramp(96000)));
+    if (sound_init() != 1 || sound_load_memory(0, image.data(), image.size()) != 1 ||
+        sound_play(0) != 1)
+      _exit(3);
+    hold_after_destructors = true;
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
 }
 
 TEST(NoSoundDriver, SoundInitFailsAndEveryPlayIsSilent) {

@@ -39,6 +39,25 @@ TEST_F(SoundTable, SetVolumeClampsAndGoesToTheBuffer) {
   EXPECT_EQ(null_audio_volumes().size(), 4u);
 }
 
+// Muted, every sound plays at silence, those loaded later too; a volume set
+// meanwhile waits, and unmuting gives each sound the volume it was last given.
+TEST_F(SoundTable, MutingSilencesEverySoundAndUnmutingGivesEachItsVolumeBack) {
+  ASSERT_TRUE(load(2));
+  ASSERT_TRUE(load(7));
+  ASSERT_EQ(sound_set_volume(2, 50), 1);
+  sound_mute(1);
+  EXPECT_EQ(sound_muted(), 1);
+  ASSERT_TRUE(load(4));
+  EXPECT_EQ(sound_set_volume(7, 25), 1);
+  EXPECT_EQ(sound_play(7), 1);
+  sound_mute(0);
+  EXPECT_EQ(sound_muted(), 0);
+  EXPECT_EQ(null_audio_volumes(), (std::vector<int>{-603, -10000, -10000, -10000, -603, 0, -1205}));
+  sound_mute(1);
+  sound_shutdown();
+  EXPECT_EQ(sound_muted(), 0) << "the shutdown leaves the module as at start";
+}
+
 TEST_F(SoundTable, NumbersWithoutASound) {
   ASSERT_TRUE(load(0));
   sound_free(0);

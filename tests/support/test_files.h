@@ -31,6 +31,15 @@ struct ScratchDir {
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
+// Sets an environment variable, or removes it when value is null.
+inline void set_env(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
 inline void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write((const char*)bytes.data(), (std::streamsize)bytes.size());

@@ -3,16 +3,16 @@
 # and GoogleTest from Debian's source packages; zlib is Debian's
 # libz-mingw-w64-dev, copied in so that the prefix holds everything.
 #
-# The win32-thread compiler (GCC 12's default for MinGW) is used throughout:
-# nothing here needs std::thread, and it links no thread library of its own.
+# The posix-thread compiler is used throughout: GCC 12's win32-thread MinGW has
+# no std::mutex, which GoogleTest needs; its winpthread is linked statically.
 deps_build() {
   local prefix=$1 work=$2
   local host=x86_64-w64-mingw32 sysroot=/usr/x86_64-w64-mingw32
   # One cross set-up for every CMake build: static libraries only, found in
   # the prefix and in the MinGW sysroot, never among the host's.
   local cross=(-G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Windows
-    -DCMAKE_SYSTEM_PROCESSOR=x86_64 -DCMAKE_C_COMPILER=$host-gcc-win32
-    -DCMAKE_CXX_COMPILER=$host-g++-win32 -DCMAKE_RC_COMPILER=$host-windres
+    -DCMAKE_SYSTEM_PROCESSOR=x86_64 -DCMAKE_C_COMPILER=$host-gcc-posix
+    -DCMAKE_CXX_COMPILER=$host-g++-posix -DCMAKE_RC_COMPILER=$host-windres
     "-DCMAKE_FIND_ROOT_PATH=$prefix;$sysroot" -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER
     -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY
     -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY -DCMAKE_INSTALL_PREFIX="$prefix"
@@ -42,7 +42,7 @@ deps_build() {
   build freetype "$SRC_freetype" -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON -DFT_REQUIRE_ZLIB=ON \
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
-  build googletest "$SRC_googletest" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON
+  build googletest "$SRC_googletest" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
 
   # The licence texts of what the game ships inside its program.
   cp "$SRC_libsdl2/LICENSE.txt" "$prefix/licences/SDL2.txt"

@@ -47,8 +47,7 @@ inline uint32_t d2d_colour_bits(int format) {
 
 // The colour of a pixel value, low bits filled from the high ones so white stays white.
 inline D2dColour d2d_colour_of(int format, uint32_t v) {
-  uint32_t argb = surface_to_argb(v, format);
-  return (argb >> 16 & 0xFF) | (argb & 0xFF00) | (argb & 0xFF) << 16;
+  return surface_swap_red_blue(surface_to_argb(v, format));
 }
 
 // The colour of the pixel at x, y (inside the surface).

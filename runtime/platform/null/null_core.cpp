@@ -1,5 +1,6 @@
 // Null backend: clock, exit, keyboard and message box without a window system.
 #include "runtime/platform/null/null_platform.h"
+#include "runtime/platform/plat_key_routes.h"
 #include "runtime/platform/plat_system.h"
 
 #include <cstdlib>
@@ -65,12 +66,13 @@ void plat_keyboard_close() {}
 
 int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
   if (owner ? !plat_window_has_focus(owner) : !null_has_focus()) return 0;
-  if (core.script) {
-    std::memset(snapshot, 0, 256);
-    core.script(core.reads, snapshot);
-  } else {
-    std::memcpy(snapshot, core.keys, 256);
-  }
+  // What the test holds are the physical keys; routes move them as on a desktop.
+  uint8_t physical[256] = {};
+  if (core.script)
+    core.script(core.reads, physical);
+  else
+    std::memcpy(physical, core.keys, 256);
+  plat_keys_routed(physical, snapshot);
   core.reads++;
   return 1;
 }

@@ -27,6 +27,14 @@ std::string plat_user_data_folder() {
   return "";
 }
 
+std::string plat_user_config_folder() {
+  const char* config = getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return std::string(config) + "/quillmoor";
+  const char* home = getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.config/quillmoor";
+  return "";
+}
+
 int plat_make_folders(const char* path) {
   std::string p = plat_path(path);
   if (p.empty()) return errno = ENOENT, 0;

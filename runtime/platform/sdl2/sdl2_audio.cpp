@@ -4,11 +4,13 @@
 // SDL's audio callback, which holds the device lock; every change the main
 // thread makes to what the callback reads is made under that same lock.
 #include "runtime/platform/plat_audio.h"
+#include "runtime/platform/plat_sound_servers.h"
 
 #include <SDL.h>
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <string>
 #include <vector>
 
 struct PlatSoundBuffer {
@@ -39,7 +41,9 @@ struct SdlAudioState {
   uint8_t silence[FEED_FRAMES * 8];
   uint8_t silence_u8[FEED_FRAMES * 2];
 };
-static SdlAudioState audio;
+// Never destroyed: a process may end with the device open, and SDL's audio thread
+// goes on calling the mixer while exit() runs the destructors of statics.
+static SdlAudioState& audio = *new SdlAudioState();
 
 static void lock_device() {
   if (audio.device) SDL_LockAudioDevice(audio.device);
@@ -119,8 +123,10 @@ static void audio_callback(void*, Uint8* stream, int len) {
   for (int i = 0; i < count; i++) out[i] = std::clamp(out[i], -1.0f, 1.0f);
 }
 
-int plat_audio_open() {
-  if (audio.device) return 1;
+// Opens the device on the named driver, or on SDL's own choice (null); 0 when
+// it cannot be had there.
+static int open_on(const char* driver) {
+  if (driver) SDL_SetHint(SDL_HINT_AUDIODRIVER, driver);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
   SDL_AudioSpec want{};
   want.freq = 48000;
@@ -132,10 +138,28 @@ int plat_audio_open() {
   // are fixed so the mixing has one shape, and SDL adapts them to the hardware.
   audio.device =
       SDL_OpenAudioDevice(nullptr, 0, &want, &audio.spec, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-  if (!audio.device) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return 0;
-  }
+  if (!audio.device) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return audio.device != 0;
+}
+
+// SDL's own order asks every sound library it knows, and each one that finds no
+// device says so on standard error; so only the sound systems the desktop can
+// answer on are asked, in its order.
+static int open_quietly() {
+  if (SDL_getenv("SDL_AUDIODRIVER")) return open_on(nullptr); // the player's choice
+  std::vector<std::string> systems = plat_sound_systems();
+  if (systems.empty()) return open_on(nullptr);
+  for (const std::string& s : systems)
+    if (open_on(s.c_str())) return 1;
+  return 0;
+}
+
+int plat_audio_open() {
+  if (audio.device) return 1;
+  plat_sound_library_quiet(1);
+  int opened = open_quietly();
+  plat_sound_library_quiet(0);
+  if (!opened) return 0;
   std::fill(std::begin(audio.silence_u8), std::end(audio.silence_u8), 0x80);
   SDL_PauseAudioDevice(audio.device, 0);
   return 1;

@@ -2,6 +2,7 @@
 // keyboard's set-1 make codes, extended keys with 128 added), with the keys
 // that connected game pads stand for.
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/plat_key_routes.h"
 #include "runtime/platform/plat_pad.h"
 #include "runtime/platform/plat_window.h"
 
@@ -239,9 +240,10 @@ int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
   if (owner ? !plat_window_has_focus(owner) : !plat_window_focused()) return 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  std::memset(snapshot, 0, 256);
+  uint8_t physical[256] = {};
   for (const KeyMap& k : key_map)
-    if ((int)k.sdl < count && state[k.sdl]) snapshot[k.code] = 0x80;
+    if ((int)k.sdl < count && state[k.sdl]) physical[k.code] = 0x80;
+  plat_keys_routed(physical, snapshot); // the player's choice of keys; pads stay as they are
   if (pads.ready) {
     pads_follow();
     plat_pad_keys(pad_controls(), snapshot);

@@ -65,6 +65,12 @@ Surface* surface_create(int width, int height, int format);
 // Frees a surface made by surface_create, pixels and all.
 void surface_free(Surface* s);
 
+// A colour 0x00BBGGRR, as the runtime's callers give colours, as the devices'
+// 0x00RRGGBB, or back again: red and blue change places, the top byte goes.
+inline uint32_t surface_swap_red_blue(uint32_t c) {
+  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
+
 // A pixel of format as 0xAARRGGBB (formats without alpha give alpha 0xFF;
 // 5- and 6-bit channels are widened by repeating their top bits).
 uint32_t surface_to_argb(uint32_t pixel, int format);

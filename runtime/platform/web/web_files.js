@@ -95,6 +95,9 @@
     // Frames are drawn into the canvas's 2D context by SDL's software
     // renderer: the same pixels on every machine, with or without a GPU.
     ENV['SDL_RENDER_DRIVER'] = 'software';
+    // The game's own sleep, once a frame, is the only one: SDL would also
+    // sleep after showing each frame.
+    ENV['SDL_EMSCRIPTEN_ASYNCIFY'] = '0';
     var rename = FS.rename;
     FS.rename = function (from, to) {
       rename(from, to);

@@ -41,6 +41,9 @@ int plat_display_open() {
   return 1;
 }
 
+// The browser always brings the page its keys.
+int plat_display_lacks_keyboard() { return 0; }
+
 void plat_display_close() {
   if (!ww.opened || --ww.opened) return;
   if (ww.texture) SDL_DestroyTexture(ww.texture);
@@ -95,6 +98,9 @@ void plat_window_destroy(PlatWindow* w) {
   delete w;
   if (top) plat_display_close();
 }
+
+// The page shows its own icon.
+void plat_window_set_icon(PlatWindow*, const uint32_t*, int, int) {}
 
 void plat_window_set_title(PlatWindow* w, const char* title) {
   if (w == ww.shown) set_title(title);

@@ -52,15 +52,27 @@ std::string plat_user_data_folder() {
   return "";
 }
 
+std::string plat_user_config_folder() {
+  // %APPDATA%: settings roam with the player, unlike the copies.
+  const wchar_t* roaming = _wgetenv(L"APPDATA");
+  if (roaming && *roaming) return win32_utf8(roaming) + "\\Quillmoor";
+  return "";
+}
+
 int plat_make_folders(const char* path) {
   const std::wstring p = wide_path(path);
   if (p.empty()) return errno = ENOENT, 0;
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(p), ec);
   DWORD a = GetFileAttributesW(p.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return fail_with_last_error();
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return errno = ENOTDIR, 0;
-  return 1;
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return 1;
+  // Why: a file in the way of the folder or of one above it, or the system's reason.
+  for (std::filesystem::path at(p); !at.empty() && at != at.parent_path(); at = at.parent_path()) {
+    DWORD up = GetFileAttributesW(at.c_str());
+    if (up != INVALID_FILE_ATTRIBUTES)
+      return (up & FILE_ATTRIBUTE_DIRECTORY) ? fail_with_last_error() : (errno = ENOTDIR, 0);
+  }
+  return fail_with_last_error();
 }
 
 int plat_list_folder(const char* path, std::vector<std::string>* names) {

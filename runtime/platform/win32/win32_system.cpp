@@ -64,6 +64,7 @@ static DWORD WINAPI session_watch(void*) {
 }
 
 int plat_quit_signals(int catch_them) {
+  if (catch_them && quit.caught) return 1; // a request already noted stays
   quit.arrived = 0;
   quit.caught = catch_them != 0;
   if (!catch_them) return 1;
@@ -94,11 +95,15 @@ uint32_t plat_thread_id() { return (uint32_t)GetCurrentThreadId(); }
 // The game is a windowed program with no console of its own; started from one,
 // it writes its messages and --help there.
 static int attach_parent_console() {
+  // Windows' C library buffers standard error when it goes to a file or pipe;
+  // a message is to be there at once, even if the game is then killed.
+  setvbuf(stderr, nullptr, _IONBF, 0);
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   if (err && err != INVALID_HANDLE_VALUE) return 0;
   if (!AttachConsole(ATTACH_PARENT_PROCESS)) return 0;
   freopen("CONOUT$", "w", stdout);
   freopen("CONOUT$", "w", stderr);
+  setvbuf(stderr, nullptr, _IONBF, 0);
   return 1;
 }
 static const int console_attached = attach_parent_console();

@@ -1,0 +1,35 @@
+#include "game/controls.h"
+
+#include "runtime/input_sound/keyboard.h"
+
+// WASD beside the arrows: the layout most players' hands already know.
+const KeyAction game_actions[] = {
+    {"walk left", KEY_LEFT, 0, "Left, A"},
+    {"walk right", KEY_RIGHT, 0, "Right, D"},
+    {"jump", KEY_UP, 0, "Up, W"},
+    {"crouch", KEY_DOWN, 0, "Down, S"},
+    {"act", KEY_SPACE, 0, "Space"},
+    {"hint", KEY_F1, 0, "F1"},
+    {"version card", KEY_F5, 0, "F5"},
+    {"screenshot", KEY_TAB, 0, "Tab"},
+    {"full screen", KEY_F, KEY_LCONTROL, "LeftCtrl+F"},
+    {"quit", KEY_ESCAPE, 0, "Esc"},
+    {"mute", KEY_M, 0, "M"},
+};
+const int game_action_count = sizeof game_actions / sizeof game_actions[0];
+
+void controls_load(std::string* report) {
+  const std::string file = key_bindings_file();
+  std::vector<std::string> faults;
+  key_bindings_load(file.c_str(), game_actions, game_action_count, &faults);
+  for (const std::string& f : faults) *report += "quillmoor: " + f + "\n";
+}
+
+std::string controls_hint_text() {
+  auto first = [](int key) { return std::string(key_name(key_bound(key, 0))); };
+  std::string walk = first(KEY_LEFT) + "/" + first(KEY_RIGHT) + "/" + first(KEY_UP);
+  if (walk == "Left/Right/Up") walk = "arrows";
+  const std::string dot = " \xB7 ";
+  return first(KEY_F1) + " hint" + dot + first(KEY_SPACE) + " act" + dot + walk + " walk and jump" +
+         dot + first(KEY_ESCAPE) + " quit";
+}

@@ -1,0 +1,6 @@
+// The browser: one sound system, the page's, which prints nothing when there
+// is no device, so the backend's own order will do.
+#include "runtime/platform/plat_sound_servers.h"
+
+std::vector<std::string> plat_sound_systems() { return {}; }
+void plat_sound_library_quiet(int) {}
