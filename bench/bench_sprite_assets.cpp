@@ -3,7 +3,8 @@
 // sprites alone, a cold start (no copies); beside them the way it was done
 // before (each panel saved to a scratch PNG at level 9 and read back, labelled
 // ScratchPng) and a floor that only decodes the cached sprites and the
-// landscape with libpng and cuts the panels. Then the whole game: started to
+// landscape with libpng, cuts the panels and builds the keyed 32-bit texels
+// the sprites keep. Then the whole game: started to
 // its first frame with and without the copies, and a switch of screen mode,
 // with peak memory.
 //
@@ -11,6 +12,7 @@
 //   build-test/bench/bench_sprite_assets --benchmark_repetitions=10
 //       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 //       --benchmark_filter='WarmStart|ScreenModeSwitch|Floor'
+#include "bench/fixed_iterations.h"
 #include "bench/libpng_direct.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"
@@ -86,7 +88,7 @@ void BM_WarmStart(benchmark::State& state) {
   }
   if (game.panel_count != 10 || !game.anim_frames[0][0]) state.SkipWithError("art missing");
 }
-BENCHMARK(BM_WarmStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarmStart)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 void BM_WarmSpritesOnly(benchmark::State& state) {
   stage();
@@ -97,7 +99,7 @@ void BM_WarmSpritesOnly(benchmark::State& state) {
     for (const char* n : NAMES) benchmark::DoNotOptimize(load_scaled_sprite(n, 1));
   }
 }
-BENCHMARK(BM_WarmSpritesOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarmSpritesOnly)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 // ---- The way it was: each panel through a scratch PNG ----
 
@@ -123,7 +125,7 @@ void BM_WarmStart_ScratchPng(benchmark::State& state) {
     for (const char* n : NAMES) benchmark::DoNotOptimize(load_scaled_sprite(n, 1));
   }
 }
-BENCHMARK(BM_WarmStart_ScratchPng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarmStart_ScratchPng)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 void BM_ColdStart(benchmark::State& state) {
   stage();
@@ -137,7 +139,7 @@ void BM_ColdStart(benchmark::State& state) {
   }
   if (!fs::exists("see/sir0_x4.png")) state.SkipWithError("no copies made");
 }
-BENCHMARK(BM_ColdStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdStart)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 // ---- The whole game ----
 
@@ -174,10 +176,10 @@ void start_to_first_frame(benchmark::State& state, bool cold) {
 }
 
 void BM_WarmStartToFirstFrame(benchmark::State& state) { start_to_first_frame(state, false); }
-BENCHMARK(BM_WarmStartToFirstFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarmStartToFirstFrame)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 void BM_ColdStartToFirstFrame(benchmark::State& state) { start_to_first_frame(state, true); }
-BENCHMARK(BM_ColdStartToFirstFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdStartToFirstFrame)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 // Left Ctrl+F: close the screen, open the other kind, reload every sprite from
 // its copy and cut the panels again.
@@ -187,7 +189,7 @@ void BM_ScreenModeSwitch(benchmark::State& state) {
     if (!open_game_screen(1 - game.windowed)) state.SkipWithError("no screen");
   count_peak_memory(state);
 }
-BENCHMARK(BM_ScreenModeSwitch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenModeSwitch)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 // The same switch with the panels made the way they were: the screen opened
 // while the landscape is out of sight (so no panels are cut), then the panels
@@ -206,23 +208,25 @@ void BM_ScreenModeSwitch_ScratchPng(benchmark::State& state) {
   }
   count_peak_memory(state);
 }
-BENCHMARK(BM_ScreenModeSwitch_ScratchPng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenModeSwitch_ScratchPng)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 // ---- The floor: libpng called directly ----
+// It builds what the game ends with: every picture in the keyed 32-bit format
+// its sprites keep (B, G, R, A; alpha 0 for the key colour).
 
 // What the floor keeps of a start: every picture in a block of its own, as the
 // game keeps its panels and sprites until the screen closes.
 using Kept = std::vector<std::unique_ptr<uint8_t[]>>;
 
-// Decodes a PNG file to 24-bit rows kept in a new block; null on failure.
-uint8_t* floor_decode(const char* path, Kept& kept, int& w, int& h) {
+// Decodes a PNG file to 24-bit rows; empty on failure.
+std::vector<uint8_t> floor_decode(const char* path, int& w, int& h) {
+  std::vector<uint8_t> rgb;
   FILE* f = fopen(path, "rb");
-  if (!f) return nullptr;
+  if (!f) return rgb;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, libpng_quiet_error,
                                            libpng_quiet_warning);
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
-  uint8_t* rgb = nullptr;
   if (!setjmp(png_jmpbuf(png))) {
     png_init_io(png, f);
     png_read_info(png, info);
@@ -233,36 +237,61 @@ uint8_t* floor_decode(const char* path, Kept& kept, int& w, int& h) {
     png_read_update_info(png, info);
     w = (int)png_get_image_width(png, info);
     h = (int)png_get_image_height(png, info);
-    kept.emplace_back(new uint8_t[(size_t)w * h * 3]);
-    for (int y = 0; y < h; y++) rows.push_back(kept.back().get() + (size_t)y * w * 3);
+    rgb.resize((size_t)w * h * 3);
+    for (int y = 0; y < h; y++) rows.push_back(rgb.data() + (size_t)y * w * 3);
     png_read_image(png, rows.data());
-    rgb = kept.back().get();
   }
   png_destroy_read_struct(&png, &info, nullptr);
   fclose(f);
   return rgb;
 }
 
-// The landscape decoded and cut into panels of 24-bit pixels, scaled by four.
+// A texel of the game's keyed 32-bit format from a 24-bit pixel: B, G, R and
+// an alpha of 0 for the key colour (0xRRGGBB), 255 for any other.
+inline uint32_t keyed_texel(const uint8_t* bgr, uint32_t key) {
+  uint32_t c = bgr[0] | (uint32_t)bgr[1] << 8 | (uint32_t)bgr[2] << 16;
+  return c == key ? c : c | 0xFF000000u;
+}
+
+// The landscape decoded and cut into panels of keyed texels, scaled by four
+// (keyed on black, the key every sprite gets when it is made): each source
+// pixel keyed once and stored four times, each row made once and copied for
+// the three below it.
 void floor_panels(Kept& kept) {
   int w = 0, h = 0;
-  const uint8_t* land = floor_decode("see/urth.png", kept, w, h);
-  for (int i = 0; land && i < w / 160; i++) {
-    uint8_t* panel = new uint8_t[(size_t)640 * 480 * 3];
-    kept.emplace_back(panel);
-    for (int y = 0; y < 480; y++)
-      for (int x = 0; x < 640; x++)
-        std::memcpy(&panel[((size_t)y * 640 + x) * 3],
-                    &land[((size_t)(y * h / 480) * w + 160 * i + x / 4) * 3], 3);
+  const std::vector<uint8_t> land = floor_decode("see/urth.png", w, h);
+  for (int i = 0; !land.empty() && i < w / 160; i++) {
+    kept.emplace_back(new uint8_t[(size_t)640 * 480 * 4]);
+    uint32_t* panel = (uint32_t*)kept.back().get();
+    for (int y = 0; y < 480; y++) {
+      uint32_t* out = panel + (size_t)y * 640;
+      if (y % 4) {
+        std::memcpy(out, out - 640, 640 * 4);
+        continue;
+      }
+      const uint8_t* row = &land[((size_t)(y * h / 480) * w + 160 * i) * 3];
+      for (int x = 0; x < 160; x++)
+        out[4 * x] = out[4 * x + 1] = out[4 * x + 2] = out[4 * x + 3] =
+            keyed_texel(row + (size_t)x * 3, 0);
+    }
   }
   benchmark::ClobberMemory();
 }
 
+// Every scaled copy decoded into keyed texels (keyed on magenta), each in a block kept.
 void floor_sprites(Kept& kept) {
   for (const char* n : NAMES) {
-    int w, h;
-    floor_decode(("see/" + std::string(n) + "_x4.png").c_str(), kept, w, h);
+    int w = 0, h = 0;
+    const std::vector<uint8_t> rgb =
+        floor_decode(("see/" + std::string(n) + "_x4.png").c_str(), w, h);
+    uint8_t* texels = new uint8_t[(size_t)w * h * 4];
+    kept.emplace_back(texels);
+    for (size_t p = 0; p < rgb.size() / 3; p++) {
+      uint32_t t = keyed_texel(&rgb[p * 3], 0xFF00FF);
+      std::memcpy(texels + p * 4, &t, 4);
+    }
   }
+  benchmark::ClobberMemory();
 }
 
 // Runs part (panels, sprites or both). What it kept is let go of before the
@@ -281,12 +310,12 @@ void floor(benchmark::State& state, bool panels, bool sprites, bool timed_let_go
 }
 
 void BM_PanelsLibpngFloor(benchmark::State& state) { floor(state, true, false); }
-BENCHMARK(BM_PanelsLibpngFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanelsLibpngFloor)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 void BM_SpritesLibpngFloor(benchmark::State& state) { floor(state, false, true); }
-BENCHMARK(BM_SpritesLibpngFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpritesLibpngFloor)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 void BM_WarmStartLibpngFloor(benchmark::State& state) { floor(state, true, true); }
-BENCHMARK(BM_WarmStartLibpngFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarmStartLibpngFloor)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 void BM_ScreenModeSwitchLibpngFloor(benchmark::State& state) { floor(state, true, true, true); }
-BENCHMARK(BM_ScreenModeSwitchLibpngFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenModeSwitchLibpngFloor)->Apply(fixed_iterations)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -11,7 +11,8 @@ BM_Frame_SdlRle/* at 15, 60 and 240). Repetitions are paired in the order they
 were run; for each pair prints the median of each side and the median of the
 ratios of paired repetitions with its range. Times are CPU times, which a busy
 machine disturbs less than wall times (the two agree on a quiet one); with
---real, wall times.
+--real, wall times (the manual times of bench_first_frame); with --field NAME,
+the counter NAME (cpu_ms, peak_rss_MB, cpu_pct of bench_first_frame).
 """
 import json
 import re
@@ -24,15 +25,22 @@ def main(argv):
     if "--real" in argv:
         argv.remove("--real")
         field = "real_time"
+    if "--field" in argv:
+        at = argv.index("--field")
+        field = argv[at + 1]
+        del argv[at:at + 2]
     if len(argv) < 4 or len(argv) % 2:
         sys.exit(__doc__)
     with open(argv[1]) as f:
         data = json.load(f)
     runs = {}
     for b in data["benchmarks"]:
-        if b.get("run_type") != "iteration" or b.get("error_occurred"):
+        if b.get("run_type") != "iteration" or b.get("error_occurred") or field not in b:
             continue
-        runs.setdefault(b["run_name"], []).append((b.get("repetition_index", 0), b[field], b["time_unit"]))
+        unit = b["time_unit"] if field.endswith("_time") else ""
+        # Named without what the registration adds (/manual_time, /iterations:N).
+        name = re.sub(r"/(manual_time|real_time|iterations:\d+)", "", b["run_name"])
+        runs.setdefault(name, []).append((b.get("repetition_index", 0), b[field], unit))
     context = data.get("context", {})
     print("%s, %s; load %s" % (context.get("date", "?"), field,
                                " ".join("%.2f" % v for v in context.get("load_avg", []))))

@@ -9,6 +9,7 @@
 #include "game/player.h"
 #include "game/screen_modes.h"
 #include "game/sound_bank.h"
+#include "game/sprite_assets.h"
 #include "runtime/core/clock_random.h"
 #include "runtime/core/process.h"
 #include "runtime/core/strings.h"
@@ -18,6 +19,7 @@
 #include "runtime/image/codecs.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
+#include "runtime/image/start_ahead.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 
@@ -41,20 +43,26 @@ void game_startup() {
   game.quit_requested = 0;
   game.screen_open = 0;
   game.windowed = 1;
-  // The caption font; with none of the four, captions use the drawing layer's own.
-  for (const char* face : {"Arial", "Verdana", "Helvetica", "Times"})
-    if (!game.font) game.font = font_load(0, face, 14);
   game.ending = 0;
   game.flash = -1;
   game.flash_time = (int)clock_ms() - 1000; // the first gentle flash is always shown
   game.sound_ok = 0;
   png_encoder_register();
   png_decoder_register();
+  // The art is decoded and the fonts made ready on a worker while the window
+  // and the screen open; everything else keeps its order on this thread.
+  load_sprites_ahead();
   if (!display_init())
     fatal_error(display_lacks_keyboard() ? "Keyboard fail :(" : "Screen fail :(");
   if (!keyboard_init()) fatal_error("Keyboard fail :(");
   if (!open_game_screen(game.windowed))
     fatal_error("A " + number_text(640) + "x" + number_text(480) + " screen could not be opened!");
+  // The caption font; with none of the four, captions use the drawing layer's own.
+  // Looked for once the worker has the lookups ready, which is the point of
+  // looking after the screen opened rather than before.
+  for (const char* face : {"Arial", "Verdana", "Helvetica", "Times"})
+    if (!game.font) game.font = font_load(0, face, 14);
+  start_ahead_end();
   game.sound_ok = sound_init();
   if (game.sound_ok)
     load_sounds();

@@ -15,6 +15,7 @@
 #include "runtime/display/window.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
+#include "runtime/image/start_ahead.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/input_sound/sound.h"
 
@@ -101,6 +102,7 @@ void check_mode_keys() {
 // ---- The way out ----
 
 void shutdown_runtime() {
+  start_ahead_end(); // a worker still decoding must be done before anything goes
   window_close_all();
   gui_end();
   sound_shutdown();

@@ -8,6 +8,7 @@
 #include "runtime/display/window.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
+#include "runtime/image/start_ahead.h"
 
 #include <cerrno>
 #include <cmath>
@@ -100,6 +101,17 @@ int load_scaled_sprite(const std::string& name, int reload) {
     for (Entity* e = (Entity*)list_first(&game.entities); e; e = (Entity*)list_next(e))
       if (e->sprite == old && !e->animated && !e->follow_state) e->sprite = result;
   return result;
+}
+
+static const char* const SINGLE_NAMES[] = {"lite", "bsh", "twigs", "mag", "feet"};
+
+void load_sprites_ahead() {
+  std::vector<std::string> files = {work_folder_file(".\\see\\urth.png")};
+  for (const auto& row : FRAME_NAMES)
+    for (const char* name : row)
+      if (*name) files.push_back(".\\see\\" + std::string(name) + "_x4.png");
+  for (const char* name : SINGLE_NAMES) files.push_back(".\\see\\" + std::string(name) + "_x4.png");
+  start_ahead(files);
 }
 
 int load_sprites(int reload) {

@@ -12,6 +12,9 @@
 // its sprite without loading. 0 when no sprite could be made (the entities then
 // show nothing).
 int load_scaled_sprite(const std::string& name, int reload);
+// Starts decoding the landscape and every scaled copy there is on a worker
+// thread (and making the font lookups ready), for load_sprites to take.
+void load_sprites_ahead();
 // Cuts ".\see\urth.png" into the panels and loads the frame table and the five
 // singles; a picture that fails leaves 0 in its place, and the first time any
 // fails their names go to standard error. Always returns 0.

@@ -3,6 +3,7 @@
 #include "runtime/display/screen.h"
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
+#include "runtime/image/start_ahead.h"
 #include "runtime/platform/plat_core.h"
 
 #include <cstdlib>
@@ -229,12 +230,6 @@ int sprite_grab(int n, int x, int y, int width, int height) {
   return result;
 }
 
-int sprite_load(int n, const char* file_name) {
-  std::vector<uint8_t> bytes;
-  if (!plat_read_file(file_name, &bytes, PLAT_MAX_FILE_BYTES)) return 0;
-  return sprite_decode(n, bytes.data(), bytes.size(), 0);
-}
-
 // One decoded row (blue, green, red, and alpha at 32 bits) into a texture row,
 // its alpha set by the rule of key colour key.
 static void texture_row(uint8_t* dst, const uint8_t* src, int width, int src_bytes, int kind,
@@ -326,6 +321,27 @@ int sprite_decode(int n, const void* data, size_t length, int mode) {
     object_table_release(&sprites.table, number);
   delete[] rows;
   return result;
+}
+
+int sprite_load(int n, const char* file_name) {
+  DecodeInfo info;
+  std::vector<uint8_t> rows;
+  // A picture decoded ahead of time: what the steps below would make of the same file.
+  if (sprites.table_ready && start_ahead_take(file_name, &info, &rows)) {
+    int number;
+    SpriteRecord* s = (SpriteRecord*)object_table_allocate(&sprites.table, n, &number);
+    if (!s) return 0;
+    if (info.width > SURFACE_MAX_SIDE || info.height > SURFACE_MAX_SIDE) {
+      object_table_release(&sprites.table, number);
+      return 0;
+    }
+    const size_t row = codec_pixel_bytes(info.width, info.depth);
+    return sprite_fill(s, n, number, rows.data(), (ptrdiff_t)row, info.width, info.height,
+                       info.depth / 8, 0);
+  }
+  std::vector<uint8_t> bytes;
+  if (!plat_read_file(file_name, &bytes, PLAT_MAX_FILE_BYTES)) return 0;
+  return sprite_decode(n, bytes.data(), bytes.size(), 0);
 }
 
 int sprite_from_image(int n, int image) {

@@ -9,60 +9,68 @@
 #include <vector>
 
 struct BmpCodecState {
-  std::vector<uint8_t> file_copy; // a file source read whole by check
-  const uint8_t* data;            // the bitmap being decoded: file_copy or the caller's memory
-  size_t size;
-  BmpInfo info; // its parsed headers
   int decoder_registered;
 };
 static BmpCodecState bmp;
 
+// What the decoder keeps of one source, from its check to its close (the
+// source's DecodeContext holds it, so that sources may be decoded side by side).
+struct BmpSource {
+  std::vector<uint8_t> file_copy; // a file source read whole by check
+  const uint8_t* data;            // the bitmap being decoded: file_copy or the caller's memory
+  size_t size;
+  BmpInfo info; // its parsed headers
+};
+
+static void bmp_close(DecodeContext* c) {
+  delete (BmpSource*)c->state;
+  c->state = nullptr;
+}
+
 static int bmp_check(DecodeContext* c) {
-  bmp.data = nullptr;
+  if (c->from_memory && (c->size < 14 || c->data[0] != 'B' || c->data[1] != 'M')) return 0;
+  // Look at the signature before reading a whole file that is not ours.
+  uint8_t sig[2];
+  long size = 0;
+  if (!c->from_memory && (fread(sig, 1, 2, c->file) != 2 || sig[0] != 'B' || sig[1] != 'M' ||
+                          fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 ||
+                          (size_t)size > PLAT_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0))
+    return 0;
+  BmpSource* src = new (std::nothrow) BmpSource{};
+  if (!src) return 0;
+  c->state = src;
   if (c->from_memory) {
-    if (c->size < 14 || c->data[0] != 'B' || c->data[1] != 'M') return 0;
-    bmp.data = c->data;
-    bmp.size = c->size;
+    src->data = c->data;
+    src->size = c->size;
   } else {
-    // Look at the signature before reading a whole file that is not ours.
-    uint8_t sig[2];
-    long size;
-    if (fread(sig, 1, 2, c->file) != 2 || sig[0] != 'B' || sig[1] != 'M' ||
-        fseek(c->file, 0, SEEK_END) != 0 || (size = ftell(c->file)) < 14 ||
-        (size_t)size > PLAT_MAX_FILE_BYTES || fseek(c->file, 0, SEEK_SET) != 0)
-      return 0;
     try {
-      bmp.file_copy.resize((size_t)size);
+      src->file_copy.resize((size_t)size);
     } catch (const std::bad_alloc&) {
+      bmp_close(c);
       return 0;
     }
-    if (fread(bmp.file_copy.data(), 1, (size_t)size, c->file) != (size_t)size) {
-      bmp.file_copy = {};
+    if (fread(src->file_copy.data(), 1, (size_t)size, c->file) != (size_t)size) {
+      bmp_close(c);
       return 0;
     }
-    bmp.data = bmp.file_copy.data();
-    bmp.size = (size_t)size;
+    src->data = src->file_copy.data();
+    src->size = (size_t)size;
   }
-  if (!bmp_parse(bmp.data, bmp.size, &bmp.info)) {
-    bmp.file_copy = {};
-    bmp.data = nullptr;
+  if (!bmp_parse(src->data, src->size, &src->info)) {
+    bmp_close(c);
     return 0;
   }
-  c->width = bmp.info.width;
-  c->height = bmp.info.height;
-  c->file_depth = bmp.info.bits;
+  c->width = src->info.width;
+  c->height = src->info.height;
+  c->file_depth = src->info.bits;
   c->depth = 24;
   return 1;
 }
 
-static int bmp_decode_rows(DecodeContext*, uint8_t* dest, int row_size, int flags) {
-  return bmp.data &&
-         bmp_decode(&bmp.info, bmp.data, bmp.size, dest, row_size, flags & ROWS_BOTTOM_UP, 1);
-}
-
-static void bmp_close(DecodeContext*) {
-  bmp.file_copy = {};
-  bmp.data = nullptr;
+static int bmp_decode_rows(DecodeContext* c, uint8_t* dest, int row_size, int flags) {
+  const BmpSource* src = (const BmpSource*)c->state;
+  return src &&
+         bmp_decode(&src->info, src->data, src->size, dest, row_size, flags & ROWS_BOTTOM_UP, 1);
 }
 
 static const DecoderOps bmp_decoder = {bmp_check, bmp_decode_rows, bmp_close};

@@ -12,8 +12,8 @@ struct CodecState {
   int decoder_count;
   const EncoderOps* encoders[32];
   int encoder_count;
-  DecodeContext context; // the one source being decoded
-  int source_open;       // a decoder accepted context's source; decode_rows or decode_close follows
+  DecodeContext context; // the one source of decode_open_*: a decoder that accepted
+                         // it is named there, and decode_rows or decode_close follows
 };
 static CodecState codec;
 
@@ -33,12 +33,10 @@ int encoder_register(const EncoderOps* ops) {
   return 1;
 }
 
-static void close_source() {
-  DecodeContext* c = &codec.context;
-  if (codec.source_open) c->decoder->close(c);
+static void close_source(DecodeContext* c) {
+  if (c->decoder) c->decoder->close(c);
   if (c->file) fclose(c->file);
   *c = DecodeContext{};
-  codec.source_open = 0;
 }
 
 // A decoder's word on the size is checked again here: every caller allocates from it.
@@ -48,49 +46,75 @@ static int sane_picture(const DecodeContext* c) {
          (c->depth == 24 || c->depth == 32);
 }
 
-static int offer(DecodeInfo* info) {
-  DecodeContext* c = &codec.context;
+// Offers the source of c to each decoder in registration order; nonzero when
+// one accepted it (c->decoder then set, to be closed), else c is closed.
+static int offer(DecodeContext* c, DecodeInfo* info) {
   for (int i = 0; i < codec.decoder_count; i++) {
     if (c->file && fseek(c->file, 0, SEEK_SET) != 0) break;
     c->width = c->height = c->depth = c->file_depth = 0;
     if (!codec.decoders[i]->check(c)) continue;
     c->decoder = codec.decoders[i];
-    codec.source_open = 1;
     if (!sane_picture(c)) break;
     if (info) *info = {c->width, c->height, c->depth, c->file_depth};
     return 1;
   }
-  close_source();
+  close_source(c);
   return 0;
 }
 
-int decode_open_file(const char* path, DecodeInfo* info) {
-  close_source();
-  FILE* f = plat_open_read(path, PLAT_MAX_FILE_BYTES);
-  if (!f) return 0;
-  codec.context.file = f;
-  return offer(info);
-}
-
-int decode_open_memory(const void* data, size_t size, DecodeInfo* info) {
-  close_source();
-  if (!data) return 0;
-  codec.context.data = (const uint8_t*)data;
-  codec.context.size = size;
-  codec.context.from_memory = 1;
-  return offer(info);
-}
-
-int decode_rows(void* dest, int row_size, int flags) {
-  DecodeContext* c = &codec.context;
-  int ok = codec.source_open && dest && row_size > 0 &&
+static int decode_into(DecodeContext* c, void* dest, int row_size, int flags) {
+  int ok = c->decoder && dest && row_size > 0 &&
            (size_t)row_size >= codec_pixel_bytes(c->width, c->depth) &&
            c->decoder->decode(c, (uint8_t*)dest, row_size, flags);
-  close_source();
+  close_source(c);
   return ok;
 }
 
-void decode_close() { close_source(); }
+int decode_open_file(const char* path, DecodeInfo* info) {
+  close_source(&codec.context);
+  FILE* f = plat_open_read(path, PLAT_MAX_FILE_BYTES);
+  if (!f) return 0;
+  codec.context.file = f;
+  return offer(&codec.context, info);
+}
+
+static void memory_source(DecodeContext* c, const void* data, size_t size) {
+  c->data = (const uint8_t*)data;
+  c->size = size;
+  c->from_memory = 1;
+}
+
+int decode_open_memory(const void* data, size_t size, DecodeInfo* info) {
+  close_source(&codec.context);
+  if (!data) return 0;
+  memory_source(&codec.context, data, size);
+  return offer(&codec.context, info);
+}
+
+int decode_rows(void* dest, int row_size, int flags) {
+  return decode_into(&codec.context, dest, row_size, flags);
+}
+
+void decode_close() { close_source(&codec.context); }
+
+int decode_memory_whole(const void* data, size_t size, DecodeInfo* info,
+                        std::vector<uint8_t>* rows) {
+  rows->clear();
+  DecodeContext c{};
+  if (!data) return 0;
+  memory_source(&c, data, size);
+  if (!offer(&c, info)) return 0;
+  const size_t row = codec_pixel_bytes(info->width, info->depth);
+  try {
+    rows->resize(row * (size_t)info->height);
+  } catch (const std::bad_alloc&) {
+    close_source(&c);
+    return 0;
+  }
+  if (decode_into(&c, rows->data(), (int)row, 0)) return 1;
+  rows->clear();
+  return 0;
+}
 
 int encode_rows(const char* path, const void* rows, int format, int width, int height, int row_size,
                 int depth, int flags, int options, int out_depth) {

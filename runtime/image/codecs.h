@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 // Format tags of the encoder registry: 0 is the built-in BMP writer, the other
 // is "PNG" read as a little-endian number.
@@ -40,6 +41,13 @@ int decode_open_memory(const void* data, size_t size, DecodeInfo* info);
 int decode_rows(void* dest, int row_size, int flags);
 // Closes an opened source without decoding.
 void decode_close();
+// A whole picture held in memory, decoded through a source of the caller's own
+// rather than the one the calls above keep, so that it may run on another
+// thread beside them (no decoder may be registered meanwhile): rows of
+// codec_pixel_bytes(width, depth) bytes, top row first, into *rows. 0 when no
+// decoder takes the data or it is damaged; *rows is then empty.
+int decode_memory_whole(const void* data, size_t size, DecodeInfo* info,
+                        std::vector<uint8_t>* rows);
 
 // Writes rows of source depth 24 or 32 as a file of format out_depth bits per
 // pixel (1 to 8: a palette through the quantizer); options are the quantizer's.
@@ -68,6 +76,7 @@ struct DecodeContext {
   size_t size;
   int from_memory;
   int width, height, depth, file_depth; // filled by the accepting check
+  void* state; // the accepting decoder's own, for this source, until its close
 };
 
 struct DecoderOps {

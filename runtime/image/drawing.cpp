@@ -3,6 +3,7 @@
 #include "runtime/core/strings.h"
 #include "runtime/display/object_table.h"
 #include "runtime/image/drawing_images.h"
+#include "runtime/image/start_ahead.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -583,6 +584,7 @@ int font_load(int number, const char* face, int size) {
 
 int font_load_ex(int number, const char* face, int size, int flags) {
   if (!face || !font_init()) return 0;
+  start_ahead_wait(); // the worker may still be making the lookups ready
   int claimed;
   FontRecord* r = (FontRecord*)object_table_allocate(&draw.fonts, number, &claimed);
   if (!r) return 0;
@@ -613,6 +615,7 @@ void font_free(int number) {
 }
 
 void font_shutdown() {
+  start_ahead_wait();
   if (draw.fonts_ready) object_table_destroy(&draw.fonts);
   draw.fonts_ready = 0;
   d2d_fonts_shutdown();

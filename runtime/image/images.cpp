@@ -2,9 +2,11 @@
 
 #include "runtime/display/object_table.h"
 #include "runtime/image/codecs.h"
+#include "runtime/image/start_ahead.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -65,8 +67,20 @@ int image_load(int number, const char* path) {
   ImageRecord* r = (ImageRecord*)object_table_allocate(table(), number, &n);
   if (!r) return 0;
   int file_depth = 0;
-  PlatBitmap* b = plat_bitmap_load(path, &file_depth);
   DecodeInfo info;
+  std::vector<uint8_t> rows;
+  PlatBitmap* b = nullptr;
+  if (start_ahead_take(path, &info, &rows)) {
+    // Decoded ahead: a PNG, which the bitmap reader would have refused.
+    b = plat_bitmap_create(info.width, info.height, info.depth);
+    const size_t row = codec_pixel_bytes(info.width, info.depth);
+    for (int y = 0; b && y < info.height; y++)
+      std::memcpy(b->pixels + (size_t)(info.height - 1 - y) * b->row_size, &rows[(size_t)y * row],
+                  row);
+    file_depth = info.file_depth;
+  } else {
+    b = plat_bitmap_load(path, &file_depth);
+  }
   if (!b && decode_open_file(path, &info)) {
     b = plat_bitmap_create(info.width, info.height, info.depth);
     if (!b) {

@@ -10,18 +10,24 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <png.h>
 
 struct PngCodecState {
-  png_structp png; // read structures of the source being decoded, null when none
-  png_infop info;
-  const uint8_t* read_pos; // a memory source: the next byte, and how many are left
-  size_t read_left;
-  int passes; // 7 for an interlaced file, else 1
   int decoder_registered;
   int encoder_registered;
 };
 static PngCodecState pngc;
+
+// What the decoder keeps of one source, from its check to its close (the
+// source's DecodeContext holds it, so that sources may be decoded side by side).
+struct PngSource {
+  png_structp png; // read structures
+  png_infop info;
+  const uint8_t* read_pos; // a memory source: the next byte, and how many are left
+  size_t read_left;
+  int passes; // 7 for an interlaced file, else 1
+};
 
 // libpng's messages are never shown; an error returns to the armed setjmp.
 static void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -38,15 +44,16 @@ static png_voidp png_capped_malloc(png_structp, png_alloc_size_t size) {
 static void png_plain_free(png_structp, png_voidp p) { free(p); }
 
 static void png_memory_read(png_structp png, png_bytep out, size_t n) {
-  if (n > pngc.read_left) png_error(png, "read past the end");
-  std::memcpy(out, pngc.read_pos, n);
-  pngc.read_pos += n;
-  pngc.read_left -= n;
+  PngSource* src = (PngSource*)png_get_io_ptr(png);
+  if (n > src->read_left) png_error(png, "read past the end");
+  std::memcpy(out, src->read_pos, n);
+  src->read_pos += n;
+  src->read_left -= n;
 }
 
-static int png_read_header_guarded(DecodeContext* c) {
-  png_structp png = pngc.png;
-  png_infop info = pngc.info;
+static int png_read_header_guarded(DecodeContext* c, PngSource* src) {
+  png_structp png = src->png;
+  png_infop info = src->info;
   if (setjmp(png_jmpbuf(png))) return 0;
   png_set_sig_bytes(png, 8);
   png_read_info(png, info);
@@ -74,7 +81,7 @@ static int png_read_header_guarded(DecodeContext* c) {
   // decoding ones are set here too.
   if (bit_depth == 16) png_set_strip_16(png);
   png_set_bgr(png);
-  pngc.passes = png_set_interlace_handling(png);
+  src->passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
   int depth = png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB ? 24 : 32;
   if (png_get_bit_depth(png, info) != 8 ||
@@ -87,10 +94,12 @@ static int png_read_header_guarded(DecodeContext* c) {
   return 1;
 }
 
-static void png_release_read() {
-  if (pngc.png) png_destroy_read_struct(&pngc.png, pngc.info ? &pngc.info : nullptr, nullptr);
-  pngc.png = nullptr;
-  pngc.info = nullptr;
+static void png_release_read(DecodeContext* c) {
+  PngSource* src = (PngSource*)c->state;
+  if (!src) return;
+  if (src->png) png_destroy_read_struct(&src->png, src->info ? &src->info : nullptr, nullptr);
+  delete src;
+  c->state = nullptr;
 }
 
 static int png_check(DecodeContext* c) {
@@ -98,41 +107,45 @@ static int png_check(DecodeContext* c) {
   if (c->from_memory) {
     if (c->size < 8) return 0;
     std::memcpy(sig, c->data, 8);
-    pngc.read_pos = c->data + 8;
-    pngc.read_left = c->size - 8;
   } else if (fread(sig, 1, 8, c->file) != 8) {
     return 0;
   }
   if (png_sig_cmp(sig, 0, 8)) return 0;
-  pngc.png =
+  PngSource* src = new (std::nothrow) PngSource{};
+  if (!src) return 0;
+  c->state = src;
+  src->png =
       png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning,
                                nullptr, png_capped_malloc, png_plain_free);
-  if (!pngc.png) return 0;
-  pngc.info = png_create_info_struct(pngc.png);
-  if (!pngc.info) {
-    png_release_read();
+  if (src->png) src->info = png_create_info_struct(src->png);
+  if (!src->info) {
+    png_release_read(c);
     return 0;
   }
-  png_set_user_limits(pngc.png, CODEC_MAX_SIDE, CODEC_MAX_SIDE);
-  png_set_chunk_malloc_max(pngc.png, 8u << 20);
-  if (c->from_memory)
-    png_set_read_fn(pngc.png, nullptr, png_memory_read);
-  else
-    png_init_io(pngc.png, c->file);
-  if (!png_read_header_guarded(c)) {
-    png_release_read();
+  png_set_user_limits(src->png, CODEC_MAX_SIDE, CODEC_MAX_SIDE);
+  png_set_chunk_malloc_max(src->png, 8u << 20);
+  if (c->from_memory) {
+    src->read_pos = c->data + 8;
+    src->read_left = c->size - 8;
+    png_set_read_fn(src->png, src, png_memory_read);
+  } else {
+    png_init_io(src->png, c->file);
+  }
+  if (!png_read_header_guarded(c, src)) {
+    png_release_read(c);
     return 0;
   }
   return 1;
 }
 
-static int png_read_rows_guarded(uint8_t* dest, int row_size, int bottom_up, int height) {
-  png_structp png = pngc.png;
+static int png_read_rows_guarded(PngSource* src, uint8_t* dest, int row_size, int bottom_up,
+                                 int height) {
+  png_structp png = src->png;
   if (setjmp(png_jmpbuf(png))) return 0;
   // libpng only warns when the image data fails its zlib checksum; damaged
   // pixels must refuse the picture, like any other damage.
   png_set_benign_errors(png, 0);
-  for (int pass = 0; pass < pngc.passes; pass++)
+  for (int pass = 0; pass < src->passes; pass++)
     for (int y = 0; y < height; y++)
       png_read_row(png, dest + (size_t)(bottom_up ? height - 1 - y : y) * row_size, nullptr);
   // The rest of the file up to its end chunk: a file cut short is refused too.
@@ -141,10 +154,11 @@ static int png_read_rows_guarded(uint8_t* dest, int row_size, int bottom_up, int
 }
 
 static int png_decode(DecodeContext* c, uint8_t* dest, int row_size, int flags) {
-  return pngc.png && png_read_rows_guarded(dest, row_size, flags & ROWS_BOTTOM_UP, c->height);
+  PngSource* src = (PngSource*)c->state;
+  return src && png_read_rows_guarded(src, dest, row_size, flags & ROWS_BOTTOM_UP, c->height);
 }
 
-static void png_close(DecodeContext*) { png_release_read(); }
+static void png_close(DecodeContext* c) { png_release_read(c); }
 
 static const DecoderOps png_decoder = {png_check, png_decode, png_close};
 

@@ -16,6 +16,7 @@ struct Network {
   double alpha[256];                      // 0 to 255, not gamma-corrected
   double freq[256];                       // how often each neuron wins, starting at 1 / size
   double bias[256];                       // frequency-driven handicap of each neuron
+  double dist[256];                       // scratch: distances to the current sample
   int radpower[32];                       // neighbour pull by distance, rate x 256 scaled
 };
 
@@ -62,60 +63,33 @@ static void set_radpower(Network* net, int rad, int rate) {
     net->radpower[i] = rate * (((rad * rad - i * i) * 256) / (rad * rad));
 }
 
-typedef double Pair __attribute__((vector_size(16)));        // two neurons' values
-typedef long long PairMask __attribute__((vector_size(16))); // all ones where a lane is chosen
-
-static inline Pair pair_at(const double* p) {
-  Pair v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-static inline void pair_put(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
-static inline Pair pair_abs(Pair x) {
-  return (Pair)((PairMask)x & ~PairMask{LLONG_MIN, LLONG_MIN});
-}
-// Where mask is set, a; elsewhere b.
-static inline Pair pair_pick(PairMask mask, Pair a, Pair b) {
-  return (Pair)((mask & (PairMask)a) | (~mask & (PairMask)b));
-}
-// Of two lanes, each holding the first smallest of its own neurons (even and
-// odd) and its number, the first smallest of all.
-static inline int first_of_lanes(Pair value, Pair number) {
-  const bool second = value[1] < value[0] || (value[1] == value[0] && number[1] < number[0]);
-  return (int)number[second];
-}
-
 // Finds the neuron nearest the sample, counting its bias, and updates every
-// neuron's frequency and bias; the unbiased winner gains frequency. Two neurons
-// a step (the size is even), each lane keeping the first smallest of its own,
-// which together give what a scan in neuron order gives.
+// neuron's frequency and bias; the unbiased winner gains frequency.
 static int contest(Network* net, double b, double g, double r, double a, double weight) {
   const int n = net->size;
-  Pair best = {1e300, 1e300}, best_biased = best, best_pos = {0, 0}, best_biased_pos = best_pos;
-  for (int i = 0; i < n; i += 2) {
-    const Pair d =
-        weight * (pair_abs(pair_at(net->blue + i) - b) + pair_abs(pair_at(net->green + i) - g) +
-                  pair_abs(pair_at(net->red + i) - r)) +
-        pair_abs(pair_at(net->alpha + i) - a);
-    const Pair number = {(double)i, (double)(i + 1)};
-    const PairMask nearer = d < best;
-    best = pair_pick(nearer, d, best), best_pos = pair_pick(nearer, number, best_pos);
-    const Pair bias = pair_at(net->bias + i), biased = d - bias;
-    const PairMask nearer_biased = biased < best_biased;
-    best_biased = pair_pick(nearer_biased, biased, best_biased);
-    best_biased_pos = pair_pick(nearer_biased, number, best_biased_pos);
-    const Pair freq = pair_at(net->freq + i), beta_freq = freq / 1024.0;
-    pair_put(net->freq + i, freq - beta_freq);
-    pair_put(net->bias + i, bias + beta_freq * 1024.0);
+  for (int i = 0; i < n; i++)
+    net->dist[i] = weight * (std::fabs(net->blue[i] - b) + std::fabs(net->green[i] - g) +
+                             std::fabs(net->red[i] - r)) +
+                   std::fabs(net->alpha[i] - a);
+  double best = 1e300, best_biased = 1e300;
+  int best_pos = 0, best_biased_pos = 0;
+  for (int i = 0; i < n; i++) {
+    double d = net->dist[i];
+    if (d < best) best = d, best_pos = i;
+    double biased = d - net->bias[i];
+    if (biased < best_biased) best_biased = biased, best_biased_pos = i;
   }
-  const int best_at = first_of_lanes(best, best_pos);
-  net->freq[best_at] += 1.0 / 1024.0;
-  net->bias[best_at] -= 1.0;
-  return first_of_lanes(best_biased, best_biased_pos);
+  for (int i = 0; i < n; i++) {
+    double beta_freq = net->freq[i] / 1024.0;
+    net->freq[i] -= beta_freq;
+    net->bias[i] += beta_freq * 1024.0;
+  }
+  net->freq[best_pos] += 1.0 / 1024.0;
+  net->bias[best_pos] -= 1.0;
+  return best_biased_pos;
 }
 
-static inline void move_towards(Network* net, int i, double f, double b, double g, double r,
-                                double a) {
+static void move_towards(Network* net, int i, double f, double b, double g, double r, double a) {
   net->blue[i] -= f * (net->blue[i] - b);
   net->green[i] -= f * (net->green[i] - g);
   net->red[i] -= f * (net->red[i] - r);
@@ -188,6 +162,23 @@ static void walk_samples(const Quantizer* q, const double gamma_in[256], Sample 
   }
 }
 
+typedef double Pair __attribute__((vector_size(16)));        // two neurons' values
+typedef long long PairMask __attribute__((vector_size(16))); // all ones where a lane is chosen
+
+// Two neurons' values, from an even one.
+static inline Pair pair_at(const double* p) {
+  Pair v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+static inline void pair_put(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+static inline Pair pair_abs(Pair x) {
+  return (Pair)((PairMask)x & ~PairMask{LLONG_MIN, LLONG_MIN});
+}
+// Where mask is set, a; elsewhere b.
+static inline Pair pair_pick(PairMask mask, Pair a, Pair b) {
+  return (Pair)((mask & (PairMask)a) | (~mask & (PairMask)b));
+}
 static inline PairMask broadcast_lane0(PairMask m) { return __builtin_shufflevector(m, m, 0, 0); }
 
 // Masks of the first of the smallest of the neurons in d (V pairs, V = 1 or 2):

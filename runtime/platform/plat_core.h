@@ -18,6 +18,15 @@ uint32_t plat_thread_id();
 // Ends the process with the given code.
 [[noreturn]] void plat_exit(int code);
 
+// A piece of work done beside the main thread.
+struct PlatTask;
+// Runs work(arg) on a thread of its own and returns at once. Where no thread
+// can be made (the null backend; a browser without threads) the work is done
+// here before returning, and the result is null: nothing is left to wait for.
+PlatTask* plat_task_start(void (*work)(void*), void* arg);
+// Waits until the task's work has returned, and frees the task; null is ignored.
+void plat_task_wait(PlatTask* task);
+
 // Called first thing in main, before any file is opened or thread started:
 // standard input, output and error that are closed are opened on the null
 // device, so that no file opened later (the display connection) takes their
@@ -81,8 +90,10 @@ int plat_write_begin(PlatWriteFile* out, const char* name);
 int plat_write_end(PlatWriteFile* out, int ok);
 
 enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
-// What a name is; the size of a file goes to *size when size is not null.
-int plat_file_kind(const char* name, int64_t* size);
+// What a name is; the size of a file goes to *size when size is not null, and
+// its time of last writing (a number that changes with every write that
+// replaces or changes the file) to *written when written is not null.
+int plat_file_kind(const char* name, int64_t* size, int64_t* written = nullptr);
 
 struct PlatWindow;
 

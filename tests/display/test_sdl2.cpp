@@ -1,8 +1,10 @@
 // The SDL2 platform headless, on SDL's dummy video driver.
+#include "runtime/platform/plat_core.h"
 #include "tests/display/sdl2_runtime.h"
 #include "tests/support/test_files.h"
 #include "tests/support/xvfb.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 TEST(SdlHeadless, ScreensOpenAndPresentOnTheDummyDriver) {
@@ -70,4 +72,23 @@ TEST(SdlHeadless, FromAFolderWithoutArtTheGameNamesWhatIsMissing) {
                                               "quillmoor: no sounds in ./hear" + hint +
                                               "Quillmoor - Error: Screen fail :("))
       << game.error_output();
+}
+
+// A task runs on a thread of its own and is done once waited for.
+TEST(SdlHeadless, TasksRunBesideTheCallerAndAreDoneWhenWaitedFor) {
+  struct Work {
+    uint32_t thread = 0;
+    int done = 0;
+  } work;
+  auto run = [](void* w) {
+    SDL_Delay(20);
+    ((Work*)w)->thread = plat_thread_id();
+    ((Work*)w)->done = 1;
+  };
+  PlatTask* task = plat_task_start(run, &work);
+  ASSERT_NE(task, nullptr);
+  plat_task_wait(task);
+  EXPECT_EQ(work.done, 1);
+  EXPECT_NE(work.thread, plat_thread_id());
+  plat_task_wait(nullptr); // nothing to wait for
 }

@@ -1,8 +1,12 @@
 // Sprites on the null platform's device, pixel for pixel.
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
+#include "runtime/image/start_ahead.h"
 #include "tests/display/null_screen.h"
 #include "tests/support/test_files.h"
+
+#include <chrono>
+#include <filesystem>
 
 namespace {
 struct Sprites : NullDisplay {
@@ -390,4 +394,54 @@ TEST_F(SpriteFiles, AScreenshotIsA640x480BitmapOfTheScreen) {
     const uint8_t row[9] = {0, full, 0, 0, 0, full, full, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(&file[54], &file[63]), std::vector<uint8_t>(row, row + 9));
   }
+}
+
+// Pictures decoded ahead (here at once: the null backend has no threads) are
+// taken by sprite_load and image_load under the same name and give what their
+// files give, the right way up; a file changed since gives its new pixels, and
+// a picture already taken, or never named, is read as usual.
+TEST_F(SpriteFiles, PicturesDecodedAheadGiveWhatTheirFilesGive) {
+  png_encoder_register();
+  png_decoder_register();
+  auto png = [&](const std::string& name, uint32_t tint) {
+    auto colour = [tint](int i, int j) { return (i + j) % 3 ? tint * (i + 1) + j : magenta; };
+    std::vector<uint8_t> rows(7 * 3 * 3);
+    for (int j = 0; j < 3; j++)
+      for (int i = 0; i < 7; i++)
+        for (int k = 0; k < 3; k++) rows[(j * 7 + i) * 3 + k] = (uint8_t)(colour(i, j) >> (8 * k));
+    const std::string path = dir / name;
+    EXPECT_TRUE(
+        encode_rows(path.c_str(), rows.data(), IMAGE_FORMAT_PNG, 7, 3, 7 * 3, 24, 0, 7, 24));
+    return std::make_pair(path, colour);
+  };
+  auto [a, a_colour] = png("a.png", 0x000040);
+  auto [b, b_colour] = png("b.png", 0x004000);
+  ASSERT_TRUE(start_ahead({a, b, dir / "missing.png"}));
+  auto [changed, b_now] = png("b.png", 0x100000); // same size, other pixels
+  // Written within the same tick of the file system's clock, perhaps: said plainly.
+  std::filesystem::last_write_time(changed, std::filesystem::last_write_time(changed) +
+                                                std::chrono::hours(1));
+  auto drawn_as = [&](int n, auto colour) {
+    screen_clear(grey);
+    sprite_set_key_colour(n, 0xFF00FF);
+    sprite_draw_keyed(n, 0, 0);
+    for (int j = 0; j < 3; j++)
+      for (int i = 0; i < 7; i++)
+        if (pixel(i, j) != (colour(i, j) == magenta ? grey : colour(i, j))) return false;
+    return true;
+  };
+  EXPECT_TRUE(drawn_as(sprite_load(-1, a.c_str()), a_colour));
+  EXPECT_TRUE(drawn_as(sprite_load(-1, a.c_str()), a_colour)) << "taken once, then read";
+  EXPECT_TRUE(drawn_as(sprite_load(-1, b.c_str()), b_now)) << "changed since";
+  ASSERT_TRUE(start_ahead({a}));
+  int image = image_load(-1, a.c_str());
+  const PlatBitmap* bitmap = image_lookup(image)->bitmap;
+  for (int j = 0; j < 3; j++)
+    for (int i = 0; i < 7; i++) {
+      const uint8_t* p = bitmap->pixels + (size_t)(2 - j) * bitmap->row_size + 3 * i;
+      EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, (int)a_colour(i, j)) << i << "," << j;
+    }
+  EXPECT_EQ(image_lookup(image)->file_depth, 24);
+  image_free(image);
+  start_ahead_end();
 }

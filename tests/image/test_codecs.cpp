@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -483,4 +484,74 @@ TEST_F(Codecs, RunLengthStreamsStayInsideThePicture) {
     EXPECT_EQ(rows[12 + x * 3 + 2], 100) << "second row: literals clipped to 4";
   }
   for (int k = 24; k < 36; k++) EXPECT_EQ(rows[k], 0xAB);
+}
+
+// A whole picture decoded from memory through a source of its own gives what
+// the shared source gives, top row first and rows packed, while another thread
+// decodes through the shared source at the same time; damaged files give
+// nothing, as there.
+TEST_F(Codecs, WholePicturesFromMemoryDecodeBesideTheSharedSource) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 3; i++) {
+    const int w = 13 + i, h = 9, depth = i ? 32 : 24, row_size = w * depth / 8;
+    auto rows = make_rows(w, h, depth, row_size, [i](int x, int y) {
+      return (uint32_t)(x * 9 + i) | (uint32_t)(y * 17) << 8 | (uint32_t)(x * y) << 16 |
+             (uint32_t)(128 + x) << 24;
+    });
+    paths.push_back(dir / ("p" + std::to_string(i) + ".png"));
+    ASSERT_TRUE(encode_rows(paths.back().c_str(), rows.data(), IMAGE_FORMAT_PNG, w, h, row_size,
+                            depth, 0, 7, i == 2 ? 4 : depth));
+  }
+  if (std::filesystem::exists(corpus("pngsuite")))
+    for (const char* folder : {"pngsuite", "bmpsuite/g", "bmpsuite/b"})
+      for (const std::string& path : corpus_files(folder, folder[0] == 'p' ? ".png" : ".bmp"))
+        paths.push_back(path);
+  std::vector<Decoded> shared(paths.size());
+  std::vector<int> shared_ok(paths.size());
+  for (size_t i = 0; i < paths.size(); i++) shared_ok[i] = decode_path(paths[i], 0, &shared[i], 1);
+  std::vector<std::vector<uint8_t>> whole(paths.size());
+  std::vector<int> whole_ok(paths.size());
+  std::thread beside([&] {
+    for (size_t i = 0; i < paths.size(); i++) {
+      const std::vector<uint8_t> bytes = read_file(paths[i]);
+      DecodeInfo info;
+      whole_ok[i] = decode_memory_whole(bytes.data(), bytes.size(), &info, &whole[i]);
+    }
+  });
+  for (int round = 0; round < 3; round++) {
+    Decoded d;
+    for (const std::string& path : paths) decode_path(path, ROWS_BOTTOM_UP, &d);
+  }
+  beside.join();
+  for (size_t i = 0; i < paths.size(); i++) {
+    SCOPED_TRACE(paths[i]);
+    const Decoded& s = shared[i];
+    ASSERT_EQ(whole_ok[i], shared_ok[i]);
+    if (!shared_ok[i]) {
+      EXPECT_TRUE(whole[i].empty());
+      continue;
+    }
+    const size_t row = codec_pixel_bytes(s.info.width, s.info.depth);
+    ASSERT_EQ(whole[i].size(), row * s.info.height);
+    for (int y = 0; y < s.info.height; y++)
+      ASSERT_EQ(0, std::memcmp(&whole[i][y * row], &s.rows[(size_t)y * s.row_size], row)) << y;
+  }
+}
+
+// Memory sources end where they are said to end: a PNG cut short is refused
+// even when the bytes after the cut, there in memory, would complete it.
+TEST_F(Codecs, APngCutShortInMemoryIsRefusedWhateverFollowsTheCut) {
+  auto rows = make_rows(9, 5, 24, 27, [](int x, int y) { return (uint32_t)(x * 20 + y * 3000); });
+  const std::string path = dir / "whole.png";
+  ASSERT_TRUE(encode_rows(path.c_str(), rows.data(), IMAGE_FORMAT_PNG, 9, 5, 27, 24, 0, 7, 24));
+  const std::vector<uint8_t> bytes = read_file(path);
+  DecodeInfo info;
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(decode_memory_whole(bytes.data(), bytes.size(), &info, &out));
+  for (size_t cut : {bytes.size() - 1, bytes.size() - 12, (size_t)40}) {
+    EXPECT_FALSE(decode_memory_whole(bytes.data(), cut, &info, &out)) << cut;
+    std::vector<uint8_t> shared(27 * 5);
+    EXPECT_FALSE(decode_open_memory(bytes.data(), cut, &info) && decode_rows(shared.data(), 27, 0))
+        << cut;
+  }
 }

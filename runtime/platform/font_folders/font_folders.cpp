@@ -120,10 +120,14 @@ static int best_face(const std::string& key, int bold, int italic) {
   return best;
 }
 
+void font_folders_prepare(const std::vector<std::string>& folders) {
+  if (!ff.scanned || ff.folders != folders) scan(folders);
+}
+
 int font_folders_find(const std::vector<std::string>& folders, const char* family, int bold,
                       int italic, std::string* file, int* index) {
   if (!family) return 0;
-  if (!ff.scanned || ff.folders != folders) scan(folders);
+  font_folders_prepare(folders);
   const std::string key = family_key(family);
   bold = bold != 0, italic = italic != 0;
   int found = best_face(key, bold, italic);

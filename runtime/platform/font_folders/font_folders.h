@@ -19,5 +19,7 @@ int font_open_face(FT_Library lib, const char* file, int index, FT_Face* out);
 // again only when the list changes. 0 when no face fits.
 int font_folders_find(const std::vector<std::string>& folders, const char* family, int bold,
                       int italic, std::string* file, int* index);
+// Reads the folders now, as the first lookup would.
+void font_folders_prepare(const std::vector<std::string>& folders);
 // Forgets the faces read.
 void font_folders_release();

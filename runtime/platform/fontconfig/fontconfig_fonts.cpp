@@ -19,13 +19,16 @@ static std::string family_key(const char* name) {
   return key;
 }
 
+void plat_fonts_prepare() {
+  if (fcs.fc || fcs.fc_failed) return;
+  fcs.fc = FcInitLoadConfigAndFonts();
+  fcs.fc_failed = !fcs.fc;
+}
+
 // Fontconfig gives the aliases it substitutes for the name the binding "same"
 // (kept strong here); what it merely falls back to is weak and refused.
 int plat_font_find(const char* family, int bold, int italic, std::string* file, int* index) {
-  if (!fcs.fc && !fcs.fc_failed) {
-    fcs.fc = FcInitLoadConfigAndFonts();
-    fcs.fc_failed = !fcs.fc;
-  }
+  plat_fonts_prepare();
   if (!fcs.fc) return 0;
   FcPattern* pat = FcPatternCreate();
   if (!pat) return 0;

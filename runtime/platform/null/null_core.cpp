@@ -42,6 +42,13 @@ void null_local_time_set(const PlatLocalTime* time) {
 uint32_t plat_ticks_ms() { return core.clock; }
 void plat_sleep_ms(uint32_t ms) { core.clock += ms; }
 
+// Headless runs keep to one thread: the work is done at once.
+PlatTask* plat_task_start(void (*work)(void*), void* arg) {
+  work(arg);
+  return nullptr;
+}
+void plat_task_wait(PlatTask*) {}
+
 void plat_exit(int code) {
   if (core.exit_hook) core.exit_hook(code);
   std::exit(code);

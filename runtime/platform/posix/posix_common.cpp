@@ -101,10 +101,11 @@ int plat_write_end(PlatWriteFile* out, int ok) {
   return ok;
 }
 
-int plat_file_kind(const char* name, int64_t* size) {
+int plat_file_kind(const char* name, int64_t* size, int64_t* written) {
   struct stat st;
   if (!name || !*name || stat(plat_path(name).c_str(), &st) != 0) return PLAT_MISSING;
   if (S_ISDIR(st.st_mode)) return PLAT_FOLDER;
   if (size) *size = (int64_t)st.st_size;
+  if (written) *written = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
   return PLAT_FILE;
 }

@@ -1,13 +1,41 @@
-// SDL2 backend: clock, exit and message box.
+// SDL2 backend: clock, exit, tasks beside the main thread and message box.
 #include "runtime/platform/plat_system.h"
 #include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
 #include <cstdlib>
+#include <new>
 
 uint32_t plat_ticks_ms() { return sys_monotonic_ms(); }
 void plat_sleep_ms(uint32_t ms) { sys_sleep_ms(ms); }
 void plat_local_time(PlatLocalTime* out) { sys_local_time(out); }
+
+struct PlatTask {
+  SDL_Thread* thread;
+  void (*work)(void*);
+  void* arg;
+};
+
+static int run_task(void* task) {
+  ((PlatTask*)task)->work(((PlatTask*)task)->arg);
+  return 0;
+}
+
+PlatTask* plat_task_start(void (*work)(void*), void* arg) {
+  PlatTask* t = new (std::nothrow) PlatTask{nullptr, work, arg};
+  if (t) t->thread = SDL_CreateThread(run_task, "quillmoor task", t);
+  if (t && t->thread) return t;
+  // No thread (no memory, or none to be had, as in a browser without them).
+  delete t;
+  work(arg);
+  return nullptr;
+}
+
+void plat_task_wait(PlatTask* task) {
+  if (!task) return;
+  SDL_WaitThread(task->thread, nullptr);
+  delete task;
+}
 
 void plat_exit(int code) {
   SDL_Quit();

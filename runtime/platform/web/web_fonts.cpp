@@ -3,9 +3,15 @@
 #include "runtime/platform/font_folders/font_folders.h"
 #include "runtime/platform/plat_fonts.h"
 
-int plat_font_find(const char* family, int bold, int italic, std::string* file, int* index) {
+static const std::vector<std::string>& font_folders() {
   static const std::vector<std::string> folders = {"/fonts"};
-  return font_folders_find(folders, family, bold, italic, file, index);
+  return folders;
 }
+
+int plat_font_find(const char* family, int bold, int italic, std::string* file, int* index) {
+  return font_folders_find(font_folders(), family, bold, italic, file, index);
+}
+
+void plat_fonts_prepare() { font_folders_prepare(font_folders()); }
 
 void plat_fonts_release() { font_folders_release(); }

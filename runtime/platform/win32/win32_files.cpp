@@ -145,12 +145,15 @@ int plat_write_end(PlatWriteFile* out, int ok) {
   return ok;
 }
 
-int plat_file_kind(const char* name, int64_t* size) {
+int plat_file_kind(const char* name, int64_t* size, int64_t* written) {
   WIN32_FILE_ATTRIBUTE_DATA info;
   if (!name || !*name ||
       !GetFileAttributesExW(wide_path(name).c_str(), GetFileExInfoStandard, &info))
     return PLAT_MISSING;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return PLAT_FOLDER;
   if (size) *size = (int64_t)((uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow);
+  if (written)
+    *written = (int64_t)((uint64_t)info.ftLastWriteTime.dwHighDateTime << 32 |
+                         info.ftLastWriteTime.dwLowDateTime);
   return PLAT_FILE;
 }

@@ -23,4 +23,6 @@ int plat_font_find(const char* family, int bold, int italic, std::string* file, 
   return font_folders_find(font_folders(), family, bold, italic, file, index);
 }
 
+void plat_fonts_prepare() { font_folders_prepare(font_folders()); }
+
 void plat_fonts_release() { font_folders_release(); }
