@@ -1,5 +1,6 @@
 // Sprites on the null platform's device, pixel for pixel.
 #include "runtime/image/codecs.h"
+#include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
 #include "runtime/image/start_ahead.h"
 #include "tests/display/null_screen.h"
@@ -444,4 +445,5 @@ TEST_F(SpriteFiles, PicturesDecodedAheadGiveWhatTheirFilesGive) {
   EXPECT_EQ(image_lookup(image)->file_depth, 24);
   image_free(image);
   start_ahead_end();
+  font_shutdown(); // the worker made the font lookups ready too: released as the game does
 }
