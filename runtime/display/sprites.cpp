@@ -278,10 +278,18 @@ static int sprite_fill(SpriteRecord* s, int n, int number, const uint8_t* top, p
     object_table_release(&sprites.table, number);
     return 0;
   }
-  // The default key is applied in the same pass.
-  for (int y = 0; y < height; y++)
-    texture_row(texels + (size_t)y * pitch, top + y * stride, width, src_bytes, t->kind,
-                sprites.default_key_colour);
+  // The default key is applied in the same pass. A row like the one above (three
+  // in four of the game's art, scaled by four) is a copy of its texels.
+  const size_t src_row = (size_t)width * src_bytes;
+  const size_t texel_row = (size_t)width * (t->kind == SPRITE_32_BIT ? 4 : 2);
+  for (int y = 0; y < height; y++) {
+    uint8_t* to = texels + (size_t)y * pitch;
+    const uint8_t* from = top + y * stride;
+    if (y && std::memcmp(from, from - stride, src_row) == 0)
+      std::memcpy(to, to - pitch, texel_row);
+    else
+      texture_row(to, from, width, src_bytes, t->kind, sprites.default_key_colour);
+  }
   t->key_colour = sprites.default_key_colour;
   texture_unlock(t);
   return created(n, number);

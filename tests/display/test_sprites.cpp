@@ -258,17 +258,21 @@ struct SpriteFiles : Sprites {
 // Seven columns: a step of four pixels and the three after it.
 TEST_F(SpriteFiles, LoadedPixelsLandWhereTheyBelongKeyedByTheDefaultThenByTheirOwn) {
   std::string path = dir / "picture.bmp";
-  auto colour = [](int i, int j) { return (i + j) % 3 ? 0x000040u * (i + 1) + j : magenta; };
-  write_file(path, bmp24(7, 2, colour));
+  // Rows 0 and 1 alike, 2 like them but for its last pixel, 3 like 2.
+  auto colour = [](int i, int j) {
+    int k = j >= 2 && i == 6 ? 1 : 0;
+    return (i + k) % 3 ? 0x000040u * (i + 1) + k : magenta;
+  };
+  write_file(path, bmp24(7, 4, colour));
   int n = sprite_load(-1, path.c_str());
   ASSERT_LT(n, -1); // an any-number
   EXPECT_EQ(sprite_width(n), 7);
-  EXPECT_EQ(sprite_height(n), 2);
+  EXPECT_EQ(sprite_height(n), 4);
   screen_clear(grey);
   sprite_draw_keyed(n, 5, 7); // the default key, black, leaves out nothing here
   sprite_set_key_colour(n, 0xFF00FF);
   sprite_draw_keyed(n, 5, 17);
-  for (int j = 0; j < 2; j++)
+  for (int j = 0; j < 4; j++)
     for (int i = 0; i < 7; i++) {
       EXPECT_EQ(pixel(5 + i, 7 + j), colour(i, j)) << i << "," << j;
       EXPECT_EQ(pixel(5 + i, 17 + j), colour(i, j) == magenta ? grey : colour(i, j)) << i;
