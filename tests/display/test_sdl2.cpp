@@ -54,8 +54,8 @@ TEST(SdlHeadless, WithoutADisplayTheGameSaysSoAndEndsWithOne) {
                          {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "SDL_VIDEODRIVER=",
                           "SDL_AUDIODRIVER=dummy"}));
   EXPECT_EQ(game.wait(20000), 1);
-  EXPECT_NE(game.error_output().find("Quillmoor - Error: Screen fail :("), std::string::npos)
-      << game.error_output();
+  // Its own words alone: no library tells of a Wayland socket it could not find.
+  EXPECT_EQ(game.error_output(), "Quillmoor - Error: Screen fail :(");
 }
 
 // Started from a folder without the art, the game says once what it lacks and

@@ -15,11 +15,14 @@ void global_remove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener listener = {global, global_remove};
 } // namespace
 
-int sdl2_wayland_seatless() {
-  // A socket handed over in WAYLAND_SOCKET is SDL's to take; with no folder for
-  // the socket, connecting would only print an error.
+int sdl2_wayland_reachable() {
   const char *name = getenv("WAYLAND_DISPLAY"), *folder = getenv("XDG_RUNTIME_DIR");
-  if (getenv("WAYLAND_SOCKET") || (!(name && name[0] == '/') && !(folder && folder[0]))) return 0;
+  return getenv("WAYLAND_SOCKET") || (name && name[0] == '/') || (folder && folder[0]);
+}
+
+int sdl2_wayland_seatless() {
+  // A socket handed over in WAYLAND_SOCKET is SDL's to take.
+  if (getenv("WAYLAND_SOCKET") || !sdl2_wayland_reachable()) return 0;
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 0;
   int seats = 0;

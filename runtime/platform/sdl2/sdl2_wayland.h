@@ -5,6 +5,10 @@
 
 struct SDL_Window;
 
+// 0 when no Wayland socket can be named (no WAYLAND_SOCKET, and WAYLAND_DISPLAY
+// is no path while XDG_RUNTIME_DIR is unset), or Wayland is not known here:
+// connecting could only fail, and libwayland would print why.
+int sdl2_wayland_reachable();
 // 1 when a Wayland compositor answers (WAYLAND_DISPLAY, or wayland-0 in
 // XDG_RUNTIME_DIR) and offers no seat; 0 when it offers one, none answers, or
 // Wayland is not known here.

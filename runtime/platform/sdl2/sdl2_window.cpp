@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 enum { PATH_UNKNOWN, PATH_SURFACE, PATH_RENDERER };
 
@@ -64,41 +65,55 @@ static int driver_named(const char* driver) {
   return 0;
 }
 
-// The drivers SDL tries (SDL_VIDEODRIVER, else its own order) that come before
-// Wayland, comma-separated; none when Wayland is not among them.
-static std::string drivers_before_wayland(int* has_wayland) {
+// The drivers SDL tries (SDL_VIDEODRIVER, else every one it has, in its own
+// order), split at Wayland into those before it and those after it,
+// comma-separated. 0 when Wayland is not among them.
+static int split_at_wayland(std::string* before, std::string* after) {
+  std::vector<std::string> names;
   const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-  std::string list = asked && *asked ? asked : "x11,wayland", before;
-  *has_wayland = 0;
-  for (size_t at = 0; at <= list.size();) {
-    size_t end = std::min(list.find(',', at), list.size());
-    std::string name = list.substr(at, end - at);
-    if (!strcasecmp(name.c_str(), "wayland")) {
-      *has_wayland = 1;
-      break;
+  if (asked && *asked) {
+    for (const char* at = asked; *at;) {
+      size_t n = strcspn(at, ",");
+      names.emplace_back(at, n);
+      at += at[n] ? n + 1 : n;
     }
-    before += (before.empty() ? "" : ",") + name;
-    at = end + 1;
+  } else {
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) names.emplace_back(SDL_GetVideoDriver(i));
   }
-  return before;
+  int found = 0;
+  for (const std::string& name : names) {
+    if (!found && !strcasecmp(name.c_str(), "wayland")) {
+      found = 1;
+      continue;
+    }
+    std::string* list = found ? after : before;
+    *list += (list->empty() ? "" : ",") + name;
+  }
+  return found;
 }
 
-// SDL's Wayland driver crashes on a compositor without a seat. Where SDL would
-// come to it, only the drivers before it are tried. 1 when one of them opened
-// the video, -1 when none did (the display is refused for want of a keyboard),
-// 0 when Wayland is not in the way.
-static int open_past_seatless_wayland() {
+// SDL's Wayland driver crashes on a compositor without a seat, and on a
+// desktop with no Wayland socket to find, libwayland prints an error of its own
+// before the game can say anything. Where SDL would come to Wayland, the seatless
+// compositor leaves only the drivers before it to try, the missing socket all
+// but Wayland. 1 when one of them opened the video; -1 when none did (for want
+// of a keyboard when the compositor was seatless); 0 when Wayland is not in the
+// way.
+static int open_past_wayland() {
   sw.no_keyboard = 0;
-  int has_wayland;
-  std::string before = drivers_before_wayland(&has_wayland);
-  if (!has_wayland || !sdl2_wayland_seatless()) return 0;
+  std::string before, after;
+  if (!split_at_wayland(&before, &after)) return 0;
+  const int reachable = sdl2_wayland_reachable(), seatless = reachable && sdl2_wayland_seatless();
+  if (reachable && !seatless) return 0;
+  std::string tried = before;
+  if (!seatless && !after.empty()) tried += (tried.empty() ? "" : ",") + after;
   int opened = 0;
-  if (!before.empty()) {
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, before.c_str(), SDL_HINT_OVERRIDE);
+  if (!tried.empty()) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, tried.c_str(), SDL_HINT_OVERRIDE);
     opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     SDL_ResetHint(SDL_HINT_VIDEODRIVER);
   }
-  sw.no_keyboard = !opened;
+  sw.no_keyboard = seatless && !opened;
   return opened ? 1 : -1;
 }
 
@@ -111,7 +126,7 @@ static int init_video() {
   const char* path = getenv("QUILL_PRESENT");
   sw.renderer_first = path && !strcmp(path, "renderer");
   if (!sw.renderer_first) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  int opened = SDL_WasInit(SDL_INIT_VIDEO) ? 0 : open_past_seatless_wayland();
+  int opened = SDL_WasInit(SDL_INIT_VIDEO) ? 0 : open_past_wayland();
   if (opened < 0 || (!opened && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)) return 0;
   // With no display SDL falls back to drivers that show nothing and read no
   // keys; they serve tests that ask for them, never a player.
