@@ -2,6 +2,7 @@
 // The process, its signals, the clock, the sleep and the thread differ between
 // the two (posix_system.cpp, web/web_system.cpp).
 #include "runtime/platform/plat_system.h"
+#include "runtime/platform/read_stream.h"
 
 #include <cerrno>
 #include <cstring>
@@ -53,20 +54,11 @@ int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes
   FILE* f = plat_open_read(name, max_bytes);
   if (!f) return 0;
   struct stat st;
-  int ok = fstat(fileno(f), &st) == 0 && regular_within(st, max_bytes);
-  if (ok && signature) {
-    const size_t n = std::strlen(signature);
-    char head[16];
-    ok = n <= sizeof head && fread(head, 1, n, f) == n && std::memcmp(head, signature, n) == 0 &&
-         fseek(f, 0, SEEK_SET) == 0;
+  if (fstat(fileno(f), &st) != 0 || !regular_within(st, max_bytes)) {
+    fclose(f);
+    return 0;
   }
-  if (ok) {
-    out->resize((size_t)st.st_size);
-    ok = out->empty() || fread(out->data(), 1, out->size(), f) == out->size();
-  }
-  fclose(f);
-  if (!ok) out->clear();
-  return ok;
+  return read_stream_whole(f, (uint64_t)st.st_size, signature, out);
 }
 
 int plat_write_begin(PlatWriteFile* out, const char* name) {

@@ -1,6 +1,7 @@
 // Files through the wide-character calls: only regular files read, writes to a
 // temporary file beside the target that replaces it only when complete.
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/read_stream.h"
 #include "runtime/platform/win32/win32_text.h"
 
 #include <windows.h>
@@ -92,21 +93,7 @@ int plat_read_file(const char* name, std::vector<uint8_t>* out, size_t max_bytes
   HANDLE h = open_regular(name, max_bytes, &size);
   if (h == INVALID_HANDLE_VALUE) return 0;
   FILE* f = stream_of(h, _O_RDONLY, "rb");
-  if (!f) return 0;
-  int ok = 1;
-  if (signature) {
-    const size_t n = std::strlen(signature);
-    char head[16];
-    ok = n <= sizeof head && fread(head, 1, n, f) == n && std::memcmp(head, signature, n) == 0 &&
-         fseek(f, 0, SEEK_SET) == 0;
-  }
-  if (ok) {
-    out->resize((size_t)size);
-    ok = out->empty() || fread(out->data(), 1, out->size(), f) == out->size();
-  }
-  fclose(f);
-  if (!ok) out->clear();
-  return ok;
+  return f ? read_stream_whole(f, size, signature, out) : 0;
 }
 
 int plat_write_begin(PlatWriteFile* out, const char* name) {
