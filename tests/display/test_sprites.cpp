@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 namespace {
 struct Sprites : NullDisplay {
@@ -420,9 +421,20 @@ TEST_F(SpriteFiles, PicturesDecodedAheadGiveWhatTheirFilesGive) {
     return std::make_pair(path, colour);
   };
   auto [a, a_colour] = png("a.png", 0x000040);
-  auto [b, b_colour] = png("b.png", 0x004000);
+  // Two tints whose files are of one size, so that only the time of writing
+  // tells the changed file from what was decoded (any 200 files of 7x3 pixels
+  // hold two of one size).
+  std::map<uintmax_t, uint32_t> tint_of_size;
+  uint32_t before = 0, after = 0;
+  for (uint32_t tint = 0x004000; !after && tint < 0x004000 + 200; tint++) {
+    auto [first, fresh] =
+        tint_of_size.emplace(std::filesystem::file_size(png("b.png", tint).first), tint);
+    if (!fresh) before = first->second, after = tint;
+  }
+  ASSERT_NE(after, 0u);
+  const std::string b = png("b.png", before).first;
   ASSERT_TRUE(start_ahead({a, b, dir / "missing.png"}));
-  auto [changed, b_now] = png("b.png", 0x100000); // same size, other pixels
+  auto [changed, b_now] = png("b.png", after);
   // Written within the same tick of the file system's clock, perhaps: said plainly.
   std::filesystem::last_write_time(changed, std::filesystem::last_write_time(changed) +
                                                 std::chrono::hours(1));
