@@ -17,7 +17,9 @@
 #include <unistd.h>
 
 #define MAX_WINDOWS 8
-static SDL_Window* reported[MAX_WINDOWS]; /* windows whose first frame was reported */
+/* The windows whose first frame was reported, by SDL's id: a window made after
+ * another is destroyed may get its address, never its id. */
+static Uint32 reported[MAX_WINDOWS];
 static void* locked_pixels;               /* what the last SDL_LockTexture handed out */
 static int locked_pitch;
 static int texture_shown; /* a texture with something on it was unlocked since the last present */
@@ -43,10 +45,11 @@ static uint64_t ns_of(struct timespec t) {
 
 static void report(SDL_Window* window) {
   int i;
+  Uint32 id = SDL_GetWindowID(window);
   for (i = 0; i < MAX_WINDOWS && reported[i]; i++)
-    if (reported[i] == window) return;
+    if (reported[i] == id) return;
   if (i == MAX_WINDOWS) return;
-  reported[i] = window;
+  reported[i] = id;
   reports++;
   const char* fd = getenv("QUILL_PRESENT_FD");
   if (!fd) return;
