@@ -20,7 +20,7 @@
 /* The windows whose first frame was reported, by SDL's id: a window made after
  * another is destroyed may get its address, never its id. */
 static Uint32 reported[MAX_WINDOWS];
-static void* locked_pixels;               /* what the last SDL_LockTexture handed out */
+static void* locked_pixels; /* what the last SDL_LockTexture handed out */
 static int locked_pitch;
 static int texture_shown; /* a texture with something on it was unlocked since the last present */
 static int reports;       /* lines written */
@@ -94,7 +94,8 @@ int SDL_UpdateWindowSurface(SDL_Window* window) {
   int (*real)(SDL_Window*) = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
   int result = real(window);
   SDL_Surface* s = SDL_GetWindowSurface(window);
-  if (result == 0 && looking() && s && s->format->BytesPerPixel == 4 && nonblack(s->pixels, s->pitch, s->w, s->h))
+  if (result == 0 && looking() && s && s->format->BytesPerPixel == 4 &&
+      nonblack(s->pixels, s->pitch, s->w, s->h))
     report(window);
   return result;
 }
