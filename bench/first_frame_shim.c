@@ -11,30 +11,16 @@
  * QUILL_FIRST_FRAME_DUMP set, that frame's rows are also written to the file
  * it names, to compare the first frames of two builds. */
 #define _GNU_SOURCE
-#include <SDL.h>
-#include <dlfcn.h>
-#include <stdint.h>
+#include "bench/texture_watch.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
 
-static void* locked_pixels; /* what the last SDL_LockTexture handed out */
-static int locked_pitch;
 static int shown;    /* a frame with something on it is on its way */
 static int reported; /* the first frame was reported */
-
-/* 1 when rows of w pixels of bytes each hold anything but black; the fourth
- * byte of a 4-byte pixel (alpha or unused) does not count. */
-static int anything_on(const uint8_t* pixels, int pitch, int w, int h, int bytes) {
-  for (int y = 0; y < h; y++) {
-    const uint8_t* row = pixels + (size_t)y * pitch;
-    for (int x = 0; x < w * bytes; x++)
-      if ((bytes != 4 || x % 4 != 3) && row[x] != 0) return 1;
-  }
-  return 0;
-}
 
 static void dump(const uint8_t* pixels, int pitch, int w, int h, int bytes) {
   const char* name = getenv("QUILL_FIRST_FRAME_DUMP");
@@ -77,24 +63,11 @@ static void presented(void) {
   if (!getenv("QUILL_FIRST_FRAME_KEEP")) _exit(written == (ssize_t)sizeof record ? 0 : 1);
 }
 
-int SDL_LockTexture(SDL_Texture* texture, const SDL_Rect* rect, void** pixels, int* pitch) {
-  int (*real)(SDL_Texture*, const SDL_Rect*, void**, int*) = dlsym(RTLD_NEXT, "SDL_LockTexture");
-  int result = real(texture, rect, pixels, pitch);
-  locked_pixels = result == 0 && !rect ? *pixels : NULL;
-  locked_pitch = result == 0 ? *pitch : 0;
-  return result;
-}
-
-void SDL_UnlockTexture(SDL_Texture* texture) {
-  void (*real)(SDL_Texture*) = dlsym(RTLD_NEXT, "SDL_UnlockTexture");
-  int w = 0, h = 0;
-  if (locked_pixels && !shown && SDL_QueryTexture(texture, NULL, NULL, &w, &h) == 0 &&
-      anything_on(locked_pixels, locked_pitch, w, h, 4)) {
+static void texture_unlocked(const uint8_t* pixels, int pitch, int w, int h) {
+  if (!shown && anything_on(pixels, pitch, w, h, 4)) {
     shown = 1;
-    dump(locked_pixels, locked_pitch, w, h, 4);
+    dump(pixels, pitch, w, h, 4);
   }
-  locked_pixels = NULL;
-  real(texture);
 }
 
 void SDL_RenderPresent(SDL_Renderer* renderer) {

@@ -168,7 +168,7 @@ def main():
         shim = os.path.join(work, "present_shim.so")
         cflags = subprocess.run(["sdl2-config", "--cflags"], capture_output=True,
                                 text=True).stdout.split()
-        subprocess.run(["cc", "-O2", "-shared", "-fPIC", *cflags, "-o", shim,
+        subprocess.run(["cc", "-O2", "-shared", "-fPIC", *cflags, "-I", TOP, "-o", shim,
                         os.path.join(TOP, "tools", "present_shim.c"), "-ldl"], check=True)
         folder = os.path.join(work, "data")
         shutil.copytree(os.path.join(args.build, "data"), folder, symlinks=True)

@@ -6,9 +6,8 @@
  * QUILL_PRESENT_REPORTS says (1 unless set); then it looks at no more frames,
  * so that it costs nothing while the game goes on running. */
 #define _GNU_SOURCE
-#include <SDL.h>
-#include <dlfcn.h>
-#include <stdint.h>
+#include "bench/texture_watch.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,23 +19,12 @@
 /* The windows whose first frame was reported, by SDL's id: a window made after
  * another is destroyed may get its address, never its id. */
 static Uint32 reported[MAX_WINDOWS];
-static void* locked_pixels; /* what the last SDL_LockTexture handed out */
-static int locked_pitch;
 static int texture_shown; /* a texture with something on it was unlocked since the last present */
 static int reports;       /* lines written */
 
 static int looking(void) {
   const char* wanted = getenv("QUILL_PRESENT_REPORTS");
   return reports < (wanted ? atoi(wanted) : 1);
-}
-
-static int nonblack(const uint8_t* pixels, int pitch, int w, int h) {
-  for (int y = 0; y < h; y++) {
-    const uint8_t* row = pixels + (size_t)y * pitch;
-    for (int x = 0; x < w * 4; x++)
-      if (x % 4 != 3 && row[x]) return 1;
-  }
-  return 0;
 }
 
 static uint64_t ns_of(struct timespec t) {
@@ -65,22 +53,8 @@ static void report(SDL_Window* window) {
   if (write(atoi(fd), line, (size_t)n) != n) _exit(1);
 }
 
-int SDL_LockTexture(SDL_Texture* texture, const SDL_Rect* rect, void** pixels, int* pitch) {
-  int (*real)(SDL_Texture*, const SDL_Rect*, void**, int*) = dlsym(RTLD_NEXT, "SDL_LockTexture");
-  int result = real(texture, rect, pixels, pitch);
-  locked_pixels = result == 0 && !rect ? *pixels : NULL;
-  locked_pitch = result == 0 ? *pitch : 0;
-  return result;
-}
-
-void SDL_UnlockTexture(SDL_Texture* texture) {
-  void (*real)(SDL_Texture*) = dlsym(RTLD_NEXT, "SDL_UnlockTexture");
-  int w = 0, h = 0;
-  if (locked_pixels && looking() && SDL_QueryTexture(texture, NULL, NULL, &w, &h) == 0 &&
-      nonblack(locked_pixels, locked_pitch, w, h))
-    texture_shown = 1;
-  locked_pixels = NULL;
-  real(texture);
+static void texture_unlocked(const uint8_t* pixels, int pitch, int w, int h) {
+  if (looking() && anything_on(pixels, pitch, w, h, 4)) texture_shown = 1;
 }
 
 void SDL_RenderPresent(SDL_Renderer* renderer) {
@@ -95,7 +69,7 @@ int SDL_UpdateWindowSurface(SDL_Window* window) {
   int result = real(window);
   SDL_Surface* s = SDL_GetWindowSurface(window);
   if (result == 0 && looking() && s && s->format->BytesPerPixel == 4 &&
-      nonblack(s->pixels, s->pitch, s->w, s->h))
+      anything_on(s->pixels, s->pitch, s->w, s->h, 4))
     report(window);
   return result;
 }
