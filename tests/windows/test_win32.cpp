@@ -132,13 +132,23 @@ static bool end_requested() {
   return plat_quit_signalled();
 }
 
+// This program's hidden window: one of a program that has just ended may linger.
+static HWND own_session_window() {
+  HWND w = nullptr;
+  while ((w = FindWindowExW(nullptr, w, L"QuillmoorSessionWatch", nullptr))) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
 TEST(Win32Quit, TheSessionsEndAndCtrlCAreRequestsToEnd) {
   ASSERT_EQ(plat_quit_signals(1), 1);
   EXPECT_EQ(plat_quit_signalled(), 0);
   // The session's end reaches every top-level window: the hidden one made for it.
   HWND watch = nullptr;
-  for (int i = 0; i < 6000 && !watch; i++, Sleep(10))
-    watch = FindWindowW(L"QuillmoorSessionWatch", nullptr);
+  for (int i = 0; i < 6000 && !watch; i++, Sleep(10)) watch = own_session_window();
   ASSERT_NE(watch, nullptr);
   EXPECT_EQ(SendMessageW(watch, WM_QUERYENDSESSION, 0, 0), TRUE);
   EXPECT_EQ(plat_quit_signalled(), 0) << "only asked whether it may end";
