@@ -27,8 +27,8 @@ trap end_wine EXIT
 # ("CreateThread failed with error 6"), a copy finds "Too many open files", or a
 # program that passed every test never exits. A program that fails is run once
 # more and named; one that fails again fails the part. A fault of ours that
-# repeats is still caught, and the same sources run natively, never again, in
-# the plain and sanitizer builds.
+# repeats is still caught, and the portable programs also run natively, never
+# twice, in the plain and sanitizer builds.
 ctest_under_wine() {
   local dir=$1
   shift
