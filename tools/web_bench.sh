@@ -5,6 +5,7 @@
 # touch-to-pixel latency on a phone-sized page (TOUCHES touches, 20 unless
 # given); then bench_frame's frame compiled natively and to WebAssembly, side
 # by side (REPS repetitions, 10 unless given).
+# PEER_SITE, when set, names another build's site, visited in turn with ours.
 # Run on a quiet machine: tools/web_bench.sh [VISITS [REPS [TOUCHES]]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ reps=${2:-10}
 touches=${3:-20}
 tools/web.sh
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
-node tests/web/bench.mjs visits build-web/site "$visits"
+node tests/web/bench.mjs visits build-web/site "$visits" ${PEER_SITE:+"$PEER_SITE"}
 node tests/web/bench.mjs touch build-web/site "$touches"
 
 # The same source and runner on both sides, both Release builds.

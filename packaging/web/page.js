@@ -85,7 +85,6 @@
     root.classList.toggle('keys', !on);
     if (was !== on) layout();
   }
-  if (window.matchMedia && matchMedia('(pointer: coarse)').matches) root.classList.add('touch');
   window.addEventListener('pointerdown', function (e) { if (e.pointerType === 'touch') touchInUse(true); }, true);
 
   // A finger on a control holds it, slides from one to the next, and lets go;
@@ -124,19 +123,34 @@
       if (b && e.detail === 0) tap(Number(b.dataset.control));
     });
   });
+  // During play a touch moves nothing but the game: no scroll, no zoom by
+  // pinching or tapping twice, no long-press menu. (Said so to each touch
+  // rather than with touch-action, which costs Chromium a tenth of a second
+  // on every touch.) The browser then makes no clicks of touches, so the
+  // small buttons act when the finger is let go over them, as they do for a
+  // mouse; a keyboard's or screen reader's click still counts.
+  function onlyTheGame(e) {
+    if (page.state === 'playing' && e.cancelable) e.preventDefault();
+  }
+  ['touchstart', 'touchmove'].forEach(function (t) {
+    document.addEventListener(t, onlyTheGame, {passive: false});
+  });
+  document.addEventListener('contextmenu', onlyTheGame);
+  function onPress(b, act) {
+    b.addEventListener('pointerup', function (e) {
+      if (e.button <= 0 && b.contains(document.elementFromPoint(e.clientX, e.clientY))) act();
+    });
+    b.addEventListener('click', function (e) { if (e.detail === 0) act(); });
+  }
   // The small buttons act once they are let go; quit asks first.
   document.querySelectorAll('[data-tool]').forEach(function (b) {
-    b.addEventListener('click', function () {
+    onPress(b, function () {
       tap(Number(b.dataset.tool));
       if (Number(b.dataset.tool) === TOUCH_QUIT) $('asking').hidden = true;
     });
   });
-  $('quit').addEventListener('click', function () { $('asking').hidden = false; });
-  $('keep-playing').addEventListener('click', function () { $('asking').hidden = true; });
-  // No long-press menu during play.
-  document.addEventListener('contextmenu', function (e) {
-    if (page.state === 'playing' && root.classList.contains('touch')) e.preventDefault();
-  });
+  onPress($('quit'), function () { $('asking').hidden = false; });
+  onPress($('keep-playing'), function () { $('asking').hidden = true; });
 
   // A keyboard or a pad in use hides the touch controls until the next touch.
   window.addEventListener('keydown', function () { if (root.classList.contains('touch')) touchInUse(false); }, true);

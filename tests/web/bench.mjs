@@ -1,11 +1,12 @@
 // Measures the browser build (tools/web_bench.sh runs it):
-//   node bench.mjs visits SITE N
+//   node bench.mjs visits SITE N [PEER_SITE...]
 //     the site's size on the wire with gzip (the service worker's own fetches
 //     included), and in headless chromium the time from navigation to the
 //     page's first paint and to the first drawn frame of play, on N cold
 //     visits (an empty profile: nothing cached, no stored copies) each
 //     followed by a warm one (the same profile: the service worker's cache and
-//     the stored copies)
+//     the stored copies); the peer sites (another build's) visited in turn
+//     with it, the same way
 //   node bench.mjs touch SITE N
 //     touch-to-pixel latency on a phone-sized page: N touches on Right, each
 //     timed from the touch to the first frame that shows it, in frames and ms
@@ -43,54 +44,65 @@ async function until(fn, limit = 120000) {
 }
 
 // One visit: navigation, the gesture as soon as the page invites it, the
-// first frame; the first paint and the first frame, in seconds.
+// first frame; the first paint and the first frame, in seconds. (A site of
+// earlier builds starts from its cover and keeps no service worker.)
 async function visit(page, url) {
   await page.goto(url);
   await until(() => page.evaluate(() => window.quillmoor.state === 'ready'));
-  await page.click('#play');
+  const play = (await page.$('#play')) ? '#play' : '#cover';
+  await page.click(play);
   const t = await until(() => page.evaluate(() => window.quillmoor.firstFrame));
   const paint = await page.evaluate(() => performance.getEntriesByName('first-paint')[0].startTime);
   // The copies reach IndexedDB after the first frame, and the service worker
   // keeps the site after the start; a warm visit needs both.
-  await until(() => page.evaluate(() => Module.storing === 0 && !!navigator.serviceWorker.controller));
+  await until(() => page.evaluate((worker) => Module.storing === 0 &&
+    (!worker || !!navigator.serviceWorker.controller), play === '#play'));
   return {frame: t / 1000, paint: paint / 1000};
 }
 
-async function visits(site, n) {
-  const server = await serveSite(path.resolve(site));
-  const cold = [], warm = [];
+// N cold and warm visits of each site, the sites taken in turn; the first
+// site's transfer on the wire.
+async function visits(sites, n) {
+  const servers = [];
+  for (const site of sites) servers.push(await serveSite(path.resolve(site)));
+  const cold = sites.map(() => []), warm = sites.map(() => []);
   let wire = null;
-  for (let i = 0; i < n; i++) {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quill-bench-'));
-    const context = await chromium.launchPersistentContext(profile, {executablePath: '/usr/bin/chromium', args});
-    try {
-      for (const k in server.sent) delete server.sent[k];
-      let page = context.pages()[0] || (await context.newPage());
-      cold.push(await visit(page, server.url));
-      if (!wire) wire = {...server.sent};
-      await page.close();
-      page = await context.newPage();
-      warm.push(await visit(page, server.url));
-      console.log(`visit ${i + 1}: cold ${cold[i].frame.toFixed(3)} s (first paint ${cold[i].paint.toFixed(3)} s), ` +
-        `warm ${warm[i].frame.toFixed(3)} s (first paint ${warm[i].paint.toFixed(3)} s)`);
-    } finally {
-      await context.close();
-      fs.rmSync(profile, {recursive: true, force: true});
+  for (let i = 0; i < n; i++)
+    for (let k = 0; k < sites.length; k++) {
+      const s = (i + k) % sites.length, server = servers[s];
+      const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quill-bench-'));
+      const context = await chromium.launchPersistentContext(profile, {executablePath: '/usr/bin/chromium', args});
+      try {
+        for (const key in server.sent) delete server.sent[key];
+        let page = context.pages()[0] || (await context.newPage());
+        cold[s].push(await visit(page, server.url));
+        if (s === 0 && !wire) wire = {...server.sent};
+        await page.close();
+        page = await context.newPage();
+        warm[s].push(await visit(page, server.url));
+        const c = cold[s][cold[s].length - 1], w = warm[s][warm[s].length - 1];
+        console.log(`${sites[s]} visit ${i + 1}: cold ${c.frame.toFixed(3)} s (first paint ${c.paint.toFixed(3)} s), ` +
+          `warm ${w.frame.toFixed(3)} s (first paint ${w.paint.toFixed(3)} s)`);
+      } finally {
+        await context.close();
+        fs.rmSync(profile, {recursive: true, force: true});
+      }
     }
-  }
-  await server.close();
+  for (const server of servers) await server.close();
   let total = 0, raw = 0;
   for (const [name, bytes] of Object.entries(wire)) {
-    const size = fs.statSync(path.join(site, name === '/' ? 'index.html' : name)).size;
+    const size = fs.statSync(path.join(sites[0], name === '/' ? 'index.html' : name)).size;
     console.log(`  ${name.padEnd(22)} ${(size / 1024).toFixed(0).padStart(6)} kB, ${(bytes / 1024).toFixed(0).padStart(6)} kB with gzip`);
     total += bytes;
     raw += size;
   }
   console.log(`transfer: ${(raw / 1048576).toFixed(2)} MB, ${(total / 1048576).toFixed(2)} MB with gzip (goal at most 1.3 MB)`);
   const of = (list, key) => list.map((v) => v[key]);
-  for (const [name, list] of [['cold', cold], ['warm', warm]])
-    console.log(`${name}, ${n} visits: first paint median ${median(of(list, 'paint')).toFixed(3)} s (${spread(of(list, 'paint'))}), ` +
-      `first frame median ${median(of(list, 'frame')).toFixed(3)} s (${spread(of(list, 'frame'))})`);
+  sites.forEach((site, s) => {
+    for (const [name, list] of [['cold', cold[s]], ['warm', warm[s]]])
+      console.log(`${site}, ${name}, ${n} visits: first paint median ${median(of(list, 'paint')).toFixed(3)} s ` +
+        `(${spread(of(list, 'paint'))}), first frame median ${median(of(list, 'frame')).toFixed(3)} s (${spread(of(list, 'frame'))})`);
+  });
   console.log('goals: first paint at most 0.5 s, warm first frame at most 1.0 s');
 }
 
@@ -119,7 +131,13 @@ async function touchLatency(site, n) {
   try {
     await page.evaluate(() => {
       const canvas = document.getElementById('canvas');
-      const picture = () => canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      // Every seventh pixel: enough to see the world move, and quick.
+      const picture = () => {
+        const all = new Uint32Array(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer);
+        const some = new Uint32Array(Math.ceil(all.length / 7));
+        for (let i = 0, j = 0; i < all.length; i += 7, j++) some[j] = all[i];
+        return some;
+      };
       const same = (a, b) => a.length === b.length && a.every((v, i) => v === b[i]);
       const L = (window.latency = {armed: false, last: null, result: null, stillFrames: 0});
       const onFrame = Module.onFrame;
@@ -216,11 +234,11 @@ async function shot(site, dir) {
 }
 
 const [what, ...rest] = process.argv.slice(2);
-if (what === 'visits') await visits(rest[0], Number(rest[1] || 5));
+if (what === 'visits') await visits([rest[0], ...rest.slice(2)], Number(rest[1] || 5));
 else if (what === 'touch') await touchLatency(rest[0], Number(rest[1] || 10));
 else if (what === 'shot') await shot(rest[0], rest[1]);
 else if (what === 'frame') frames(Number(rest[0] || 10), rest[1], rest[2]);
 else {
-  console.error('usage: node bench.mjs visits SITE N | touch SITE N | shot SITE DIR | frame N NATIVE WASM_JS');
+  console.error('usage: node bench.mjs visits SITE N [PEER_SITE...] | touch SITE N | shot SITE DIR | frame N NATIVE WASM_JS');
   process.exit(2);
 }

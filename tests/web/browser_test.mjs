@@ -279,10 +279,10 @@ async function desktop() {
     });
     check(side.last <= 768 && !side.scrolls && /\bW\b/.test(side.text) && /\bM\b/.test(side.text) &&
       /touch controls/.test(side.text), `at 1366x768 all the controls show without scrolling (${JSON.stringify({...side, text: undefined})})`);
-    for (const want of [true, false]) {
-      await Promise.all([page.keyboard.down('ControlLeft'), page.keyboard.down('KeyF')]);
+    for (const [want, keys] of [[true, ['ControlLeft', 'KeyF']], [false, ['KeyF', 'ControlLeft']]]) {
+      await Promise.all(keys.map((k) => page.keyboard.down(k)));
       await p.frames(2);
-      await Promise.all([page.keyboard.up('KeyF'), page.keyboard.up('ControlLeft')]);
+      await Promise.all(keys.map((k) => page.keyboard.up(k)));
       await until(`full screen ${want ? 'on' : 'off'}`,
         async () => (await page.evaluate(() => !!document.fullscreenElement)) === want);
       if (want) {
@@ -294,7 +294,7 @@ async function desktop() {
         check(fit === '1024x768x1024x768', `left Ctrl+F pressed together: the full screen at 1366x768 shows 1024x768 (${fit})`);
       }
     }
-    check(true, 'left Ctrl+F pressed together goes back to the page');
+    check(true, 'left Ctrl+F pressed together, F first, goes back to the page');
 
     // A reload starts from the stored copies, makes none anew, shows no first
     // hint and starts muted (M then unmutes).
@@ -439,8 +439,10 @@ async function touch(width, height, route) {
     await page.touchscreen.tap(mid.x, mid.y);
     await page.touchscreen.tap(mid.x, mid.y);
     await p.frames(3);
-    const view = await page.evaluate(() => ({scroll: window.scrollY + window.scrollX, scale: visualViewport.scale}));
-    check(view.scroll === 0 && view.scale === 1, `${what}: the page neither scrolls nor zooms (${JSON.stringify(view)})`);
+    const view = await page.evaluate(() => ({scroll: window.scrollY + window.scrollX, scale: visualViewport.scale,
+      menu: document.getElementById('room').dispatchEvent(new MouseEvent('contextmenu', {bubbles: true, cancelable: true}))}));
+    check(view.scroll === 0 && view.scale === 1 && !view.menu,
+      `${what}: the page neither scrolls, zooms nor opens a long-press menu (${JSON.stringify(view)})`);
 
     // A key hides the controls; the next touch brings them back.
     await page.keyboard.press('Shift');
@@ -542,6 +544,19 @@ async function offline() {
       return {names, files: names.length === 1 ? (await (await caches.open(names[0])).keys()).length : 0};
     });
     check(cache.names.length === 1 && cache.files === 11, `one visit keeps the site in one cache (${JSON.stringify(cache)})`);
+    const manifest = await page.evaluate(async () => {
+      const m = await (await fetch(document.querySelector('link[rel=manifest]').href)).json();
+      const sizes = await Promise.all(m.icons.map((icon) => new Promise((done) => {
+        const image = new Image();
+        image.onload = () => done(`${icon.sizes}:${image.naturalWidth}x${image.naturalHeight}`);
+        image.onerror = () => done(`${icon.sizes}:none`);
+        image.src = icon.src;
+      })));
+      return {name: m.name, display: m.display, orientation: m.orientation, theme: m.theme_color, sizes};
+    });
+    check(manifest.name === 'Quillmoor' && manifest.display === 'fullscreen' && manifest.orientation &&
+      manifest.theme && manifest.sizes.join() === '192x192:192x192,512x512:512x512',
+      `the manifest names the game, its 192 and 512 pixel icons, the full screen (${JSON.stringify(manifest)})`);
     await context.setOffline(true);
     await page.reload();
     await p.start();
