@@ -197,6 +197,7 @@
       if (px[i] | px[i + 1] | px[i + 2]) {
         page.firstFrame = performance.now();
         root.classList.add('shown');
+        keepOfflineIn(2000);
         return;
       }
   }
@@ -341,7 +342,7 @@
         $('loading').hidden = true;
         play.disabled = false;
         play.focus();
-        keepOffline();
+        keepOfflineIn(5000);
       },
       onExit: ended,
       onAbort: function () { fail('The game stopped with an error. Reload the page to play again.'); },
@@ -396,10 +397,16 @@
   // After a visit the site's files stay in the service worker's cache. A new
   // build replaces them whole; a page that has not started its game yet is
   // loaded again from the new build.
-  var hadWorker = !!(navigator.serviceWorker && navigator.serviceWorker.controller);
-  function keepOffline() {
+  // The worker fetches the site once more (the browser's cache mostly answers
+  // "not modified"): after the page's own downloads, and after the start of
+  // the game (or a few seconds of waiting for it), so as not to slow either.
+  var hadWorker = !!(navigator.serviceWorker && navigator.serviceWorker.controller), offlineTimer = null;
+  function keepOfflineIn(ms) {
     if (!navigator.serviceWorker) return;
-    navigator.serviceWorker.register('sw.js').catch(function () {});
+    clearTimeout(offlineTimer);
+    offlineTimer = setTimeout(function () {
+      navigator.serviceWorker.register('sw.js').catch(function () {});
+    }, ms);
   }
   if (navigator.serviceWorker)
     navigator.serviceWorker.addEventListener('controllerchange', function () {
