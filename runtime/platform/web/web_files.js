@@ -2,8 +2,9 @@
 // game's folder lives in the browser's memory (emscripten's file system); what
 // the game puts in place there is reported, and what belongs to this browser
 // is kept in IndexedDB and put back before the next visit starts: the scaled
-// copies of the art (so that it starts warm), the first hint's mark (so that
-// the hint shows once), and whether the player left the sound muted.
+// copies of the art and the decoded rows the game keeps beside them (so that
+// it starts warm), the first hint's mark (so that the hint shows once), and
+// whether the player left the sound muted.
 //
 // The page sets, before this runs:
 //   Module.artStamp      names the art the copies are made from: copies stored
@@ -19,7 +20,7 @@
 //   Module.keepSetting(name, value)  keeps a setting for the next visit
 (function () {
   var DB_NAME = 'quillmoor', STORE = 'copies';
-  var copy = /^\/see\/([^/]+)_x4\.png$/;
+  var copy = /^\/see\/([^/]+)_x4\.png$/, ROWS = '/see/pictures.cache';
   var MARK = 'played', MARK_BYTES = 4096; // the first hint's mark, wherever the game keeps it
   var db = null;
   Module['store'] = 'opening';
@@ -44,10 +45,13 @@
   }
 
   // For each picture the art has (see/NAME.png), the most bytes a PNG of it
-  // scaled by four can take, its pixels stored without compression.
-  var bounds = null;
+  // scaled by four can take, its pixels stored without compression; and for
+  // the decoded rows, those of every picture and its copy, four bytes a
+  // pixel, with room for their names and sizes.
+  var bounds = null, rowsBound = 0;
   function copyBounds() {
     bounds = Object.create(null);
+    rowsBound = 4096;
     var names = [];
     try {
       names = FS.readdir('/see');
@@ -60,8 +64,10 @@
       var header = FS.readFile('/see/' + file).subarray(16, 24); // IHDR's width and height
       if (header.length < 8) return;
       var view = new DataView(header.buffer, header.byteOffset, 8);
-      var rows = 4 * view.getUint32(4), raw = (16 * view.getUint32(0) + 1) * rows;
+      var width = view.getUint32(0), height = view.getUint32(4);
+      var raw = (16 * width + 1) * 4 * height;
       bounds[m[1]] = raw + raw / 64 + 4096;
+      rowsBound += 68 * width * height + 1024;
     });
   }
 
@@ -71,10 +77,9 @@
     if (key === 'setting:muted') return entry.value === 0 || entry.value === 1 ? entry : null;
     if (!(entry.bytes instanceof Uint8Array)) return null;
     var m = copy.exec(key);
-    if (m)
-      return entry.stamp === Module['artStamp'] && bounds && entry.bytes.length <= (bounds[m[1]] || 0)
-        ? entry
-        : null;
+    if (m || key === ROWS)
+      return entry.stamp === Module['artStamp'] && bounds &&
+        entry.bytes.length <= (m ? bounds[m[1]] || 0 : rowsBound) ? entry : null;
     if (PATH.basename(key) === MARK && PATH.normalize(key) === key && key[0] === '/' &&
         entry.bytes.length <= MARK_BYTES)
       return entry;
