@@ -55,9 +55,9 @@ int open_game_screen(int windowed) {
     }
     // Said at the first opening only, not at every return from the full screen.
     if (scale < options.scale && !game.screen_open)
-      fprintf(stderr,
-              "quillmoor: --scale %d does not fit this desktop; the window is %d times 640x480\n",
-              options.scale, scale);
+      process_report("quillmoor: --scale " + std::to_string(options.scale) +
+                     " does not fit this desktop; the window is " + std::to_string(scale) +
+                     " times 640x480\n");
   } else if (windowed == 0) {
     if (screen_open_full(screen_w, screen_h, 32, "Quillmoor")) {
       game.windowed = 0;
@@ -118,7 +118,10 @@ void fatal_error(const std::string& message) {
   const std::string text = message; // the caller's string may die with the runtime
   // The box must not appear behind a full screen or inside a dead window.
   close_game_screen();
-  if (!text.empty()) message_box("Quillmoor - Error", text.c_str(), 16);
+  if (!text.empty()) {
+    process_log("quillmoor: " + text + "\n");
+    message_box("Quillmoor - Error", text.c_str(), 16);
+  }
   // Sounds 2 and 10 fade over about a second; without them this is only the wait.
   for (int v = 20; v >= 0; v--) {
     sound_set_volume(2, v * 5);
