@@ -105,6 +105,15 @@ struct WineGame : ::testing::Test {
             "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER=", "QUILL_WINEPREFIX=" + prefix,
             "QUILL_WINE_TIMEOUT=600"};
   }
+  // The AppData folder of the prefix's user, the prefix made first if need be.
+  std::string user_folders() {
+    const std::string find = "ls -d " + prefix + "/drive_c/users/*/AppData 2>/dev/null";
+    if (command_output(find).empty()) {
+      Child c;
+      if (!start(&c, scratch.path, {"cmd", "/c", "exit"}) || c.wait(300000) != 0) return "";
+    }
+    return command_output(find + " | head -n 1");
+  }
   // Holds Escape until the game has ended; its exit code.
   int escape(Child* child, const std::string& window) {
     keys(window, "keydown Escape");
@@ -116,6 +125,14 @@ struct WineGame : ::testing::Test {
 } // namespace
 
 TEST_F(WineGame, FromTheZipCaptionScreenshotAndEscape) {
+  // A bad line of keys.conf, said in the player's log as well as on standard error.
+  const std::string appdata = user_folders();
+  ASSERT_FALSE(appdata.empty());
+  const std::string appdata_windows =
+      "C:\\users\\" + fs::path(appdata).parent_path().filename().string() + "\\AppData";
+  fs::create_directories(appdata + "/Roaming/Quillmoor");
+  write_file(appdata + "/Roaming/Quillmoor/keys.conf", std::string("fly = Up\n"));
+  fs::remove(appdata + "/Local/Quillmoor/quillmoor.log");
   Child g;
   // Without the first hint, as the screenshot is compared with the window.
   ASSERT_TRUE(start(&g, game, {game + "/quillmoor.exe", "--no-hint"}));
@@ -136,6 +153,87 @@ TEST_F(WineGame, FromTheZipCaptionScreenshotAndEscape) {
   EXPECT_EQ(escape(&g, window), 0) << g.error_output();
   // Out the ordinary way: its fade takes about a second, and no more than a few.
   EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1000));
+  fs::remove(appdata + "/Roaming/Quillmoor/keys.conf");
+  const std::string log = read_text(appdata + "/Local/Quillmoor/quillmoor.log");
+  EXPECT_TRUE(log.starts_with("-- ")) << log;
+  EXPECT_TRUE(log.ends_with("\r\nquillmoor: " + appdata_windows +
+                            "\\Roaming\\Quillmoor/keys.conf:1: no action named 'fly'"))
+      << log;
+  EXPECT_NE(g.error_output().find("keys.conf:1: no action named 'fly'"), std::string::npos)
+      << g.error_output();
+}
+
+// Unzipped where the path runs past Windows' 260 characters: Wine cannot make
+// it the working folder, and the game finds its art beside itself all the same
+// and works in the player's folder, writing nowhere else.
+TEST_F(WineGame, FromAFolderOf300CharactersItPlaysWithAllItsArt) {
+  std::string deep = scratch.path;
+  while (deep.size() < 300 - 16)
+    deep += "/" + std::string(std::min<size_t>(60, 300 - 16 - deep.size()), 'q');
+  deep += "/Quillmoor-game"; // 300 characters or a few more with the scratch folder's name
+  fs::create_directories(fs::path(deep).parent_path());
+  fs::rename(game, deep);
+  ASSERT_GE(("Z:" + deep).size(), 300u);
+  const std::string windows_folder = prefix + "/drive_c/windows";
+  fs::remove(windows_folder + "/played");
+  Child g;
+  ASSERT_TRUE(start(&g, deep, {deep + "/quillmoor.exe", "--no-hint"}));
+  std::string window = playing_window(window_caption);
+  ASSERT_FALSE(window.empty()) << g.error_output();
+  EXPECT_EQ(escape(&g, window), 0) << g.error_output();
+  // Wine says it cannot enter the folder; the game itself says nothing.
+  std::istringstream said(g.error_output());
+  for (std::string line; std::getline(said, line);)
+    EXPECT_TRUE(line.starts_with("wine: could not open working directory")) << line;
+  EXPECT_FALSE(fs::exists(windows_folder + "/played"));
+  EXPECT_FALSE(fs::exists(windows_folder + "/see"));
+}
+
+// Two first starts at once in a fresh player's folder: both show the world,
+// and each takes the copies the other made as made, saying nothing.
+TEST_F(WineGame, TwoFirstStartsAtOnceBothPlayAndSayNothing) {
+  const std::string local = user_folders() + "/Local";
+  fs::remove_all(local + "/Quillmoor");
+  // Started outside the game's folder, each works in the player's folder.
+  Child a, b;
+  ASSERT_TRUE(start(&a, scratch.path, {game + "/quillmoor.exe", "--no-hint"}));
+  ASSERT_TRUE(start(&b, scratch.path, {game + "/quillmoor.exe", "--no-hint"}));
+  std::vector<std::string> windows;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        std::istringstream found(
+            command_output("xdotool search --onlyvisible --name '^Quillmoor: '"));
+        windows.clear();
+        for (std::string w; found >> w;) windows.push_back(w);
+        return windows.size() == 2 || !a.running() || !b.running();
+      },
+      180))
+      << a.error_output() << b.error_output();
+  ASSERT_EQ(windows.size(), 2u) << a.error_output() << b.error_output();
+  // Each draws while it is the active window: clicked, as a player would (Wine
+  // gives a program that has not been clicked no keyboard focus).
+  auto click = [](const std::string& w) {
+    command_output("xdotool windowraise " + w + " mousemove --window " + w +
+                   " 320 240 click 1 2>/dev/null");
+  };
+  for (const std::string& w : windows)
+    EXPECT_TRUE(wait_until([&] {
+      click(w);
+      return !window_picture(w).all_black();
+    })) << "no world in window "
+        << w;
+  // Escape held on one window until its game ends, then on the other.
+  for (const std::string& w : windows) {
+    click(w);
+    keys(w, "keydown Escape");
+    wait_until([&] { return !a.running() + !b.running() > (&w == &windows[1]); }, 120);
+    command_output("xdotool keyup Escape");
+  }
+  EXPECT_EQ(a.wait(60000), 0);
+  EXPECT_EQ(b.wait(60000), 0);
+  EXPECT_EQ(a.error_output(), "");
+  EXPECT_EQ(b.error_output(), "");
+  EXPECT_EQ(copies_in(local + "/Quillmoor/see"), 45);
 }
 
 TEST_F(WineGame, MissingOrDamagedArtIsSaidAndNeverHangs) {
@@ -233,6 +331,8 @@ TEST_F(WineGame, InstallsAndUninstallsEachKindInItsOwnContext) {
   const std::string user_folder = user + "/Local/Programs/Quillmoor",
                     user_menu = user + "/Roaming/Microsoft/Windows/Start Menu/Programs";
   // The player's own files, which no uninstaller may touch.
+  fs::create_directories(user + "/Local/Quillmoor/see");
+  fs::create_directories(user + "/Roaming/Quillmoor");
   write_file(user + "/Local/Quillmoor/see/screen1.bmp", std::string("mine"));
   write_file(user + "/Roaming/Quillmoor/keys.conf", std::string("jump = Up\n"));
   auto state = [&](const std::string& folder, const std::string& menu) {
@@ -252,7 +352,7 @@ TEST_F(WineGame, InstallsAndUninstallsEachKindInItsOwnContext) {
     EXPECT_EQ(files.erase("uninstall.exe") + files.erase("installed"), 2u) << folder;
     EXPECT_TRUE(files == stage) << folder << ": not the files of the zip";
     EXPECT_EQ(i.entries, entry_names) << folder;
-    auto& key = kind == "AllUsers" ? i.machine_key : i.user_key;
+    auto key = kind == "AllUsers" ? i.machine_key : i.user_key;
     ASSERT_TRUE(key) << kind;
     EXPECT_EQ((*key)["InstallLocation"], windows_folder);
     EXPECT_EQ((*key)["DisplayVersion"], version);

@@ -79,6 +79,24 @@ TEST(Win32Files, UnicodeNamesOnlyRegularFilesAndWholeWrites) {
   EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_MISSING);
 }
 
+TEST(Win32Files, PathsPastMaxPathAreReached) {
+  ScratchDir d;
+  std::string folder = d.path;
+  while (folder.size() < 300) folder += "\\" + std::string(50, 'q');
+  ASSERT_EQ(plat_make_folders((folder + "\\see").c_str()), 1);
+  const std::string file = folder + "/see/sir0.png";
+  EXPECT_EQ(write_text(file, "picture"), 1);
+  EXPECT_EQ(read_text(file), "picture");
+  int64_t size = 0;
+  EXPECT_EQ(plat_file_kind(file.c_str(), &size), PLAT_FILE);
+  EXPECT_EQ(plat_file_kind((folder + "\\see").c_str(), nullptr), PLAT_FOLDER);
+  EXPECT_EQ(names_in(folder + "\\see"), (std::vector<std::string>{"sir0.png"}));
+  EXPECT_EQ(plat_link_file(file.c_str(), (folder + "\\copy.png").c_str()), 1);
+  EXPECT_EQ(read_text(folder + "\\copy.png"), "picture");
+  EXPECT_EQ(plat_remove_file(file.c_str()), 1);
+  EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_MISSING);
+}
+
 TEST(Win32Folders, ThePlayersFolderHoldsCopiesUnderLocalAppData) {
   ScratchDir d;
   const std::string installed = d / "Program Files/Quillmoor", elsewhere = d / "elsewhere",
