@@ -45,10 +45,13 @@ int open_game_screen(int windowed) {
   if (windowed == 1) {
     // A window that opened stays open when the screen inside it fails. The
     // screen fills the window however the player sizes it.
-    int scale = options.scale;
+    // Without --scale the window follows the display's scale (on a 150%
+    // display, twice the size), where it fits.
+    const int wanted = options.scale == SCALE_OF_DISPLAY ? window_display_scale() : options.scale;
+    int scale = wanted;
     if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
         window_set_icon(0, window_icon, window_icon_side, window_icon_side) &&
-        (options.scale == 1 || (scale = window_scale(0, screen_w, screen_h, options.scale))) &&
+        (wanted == 1 || (scale = window_scale(0, screen_w, screen_h, wanted))) &&
         screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 1, 0, 0)) {
       game.windowed = 1;
       result = 1;

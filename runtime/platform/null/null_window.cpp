@@ -73,6 +73,7 @@ void null_display_set(int width, int height, int format, int refresh_rate) {
   nw.desktop = {width, height, format, refresh_rate, {0, 0, width, height}};
 }
 void null_display_usable(PlatRect usable) { nw.desktop.usable = usable; }
+void null_display_scale(int percent) { nw.desktop.scale_percent = percent; }
 void null_window_borders(PlatBorders borders) { nw.borders = borders; }
 void null_display_reset() { nw = NullWindowState(); }
 void null_windows_allowed(int count) { nw.windows_allowed = count; }

@@ -12,6 +12,9 @@ uint32_t sys_monotonic_ms() { return (uint32_t)(uint64_t)emscripten_get_now(); }
 // is up. A sleep of 0 still gives the browser its turn. Module.sleeps counts
 // them: the game sleeps once a frame, so a key held across two of them has
 // been seen by a frame.
+// The page scales the picture to the browser's window itself.
+int sys_display_scale_percent() { return 100; }
+
 void sys_sleep_ms(uint32_t ms) {
   EM_ASM({ Module['sleeps'] = (Module['sleeps'] || 0) + 1; });
   emscripten_sleep(ms);
