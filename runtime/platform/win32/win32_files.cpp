@@ -158,11 +158,9 @@ int plat_write_end(PlatWriteFile* out, int ok) {
   out->file = nullptr;
   const std::wstring temp = wide_path(out->temp.c_str());
   if (ok && !win32_replace_file(temp, wide_path(out->path.c_str()))) ok = 0;
-  if (!ok) {
-    const int why = errno;
-    DeleteFileW(temp.c_str());
-    errno = why;
-  }
+  const int why = errno; // the failure's reason, not the removal's
+  if (!ok) DeleteFileW(temp.c_str());
+  errno = why;
   return ok;
 }
 
