@@ -56,7 +56,7 @@ int plat_display_desktop(PlatDesktop* out) {
   if (!ww.opened) return 0;
   int w = EM_ASM_INT({ return typeof window != 'undefined' ? window.innerWidth : 640; });
   int h = EM_ASM_INT({ return typeof window != 'undefined' ? window.innerHeight : 480; });
-  *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}};
+  *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}, 100};
   return 1;
 }
 
