@@ -36,7 +36,9 @@ public:
     State* s;
     bool operator!=(const Iterator&) const { return s->keep_going(); }
     void operator++() {}
-    int operator*() const { return 0; }
+    // As Google Benchmark's: a loop variable of it is never called unused.
+    struct __attribute__((unused)) Step {};
+    Step operator*() const { return {}; }
   };
   Iterator begin();
   Iterator end() { return Iterator{this}; }
@@ -82,5 +84,5 @@ Benchmark* RegisterBenchmark(const char* name, void (*fn)(State&));
 #define BENCHMARK_CONCAT2(a, b) a##b
 #define BENCHMARK_CONCAT(a, b) BENCHMARK_CONCAT2(a, b)
 #define BENCHMARK(fn)                                                                              \
-  static ::benchmark::Benchmark* BENCHMARK_CONCAT(bench_registered_, __COUNTER__) =                   \
+  static ::benchmark::Benchmark* BENCHMARK_CONCAT(bench_registered_, __COUNTER__) =                \
       ::benchmark::RegisterBenchmark(#fn, fn)
