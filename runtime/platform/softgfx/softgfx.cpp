@@ -1,6 +1,7 @@
 #include "runtime/platform/softgfx/softgfx.h"
 
 #include "runtime/platform/plat_window.h"
+#include "runtime/platform/softgfx/keyed_rows.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -27,23 +28,6 @@ struct GfxDevice {
   int state_sends;     // render states and vertex formats sent, for tests
   int presents;
   GfxDrawCounts draws; // for benchmarks
-};
-
-// A stretch of texels in one row that a keyed draw treats alike, and where its
-// texels are kept packed.
-struct KeyedRun {
-  uint16_t start;  // its first texel's column
-  uint16_t length; // texels (SURFACE_MAX_SIDE fits in 15 bits); bit 15: partly transparent
-  uint32_t at;     // its first texel in GfxTexture::packed
-};
-enum : uint16_t { RUN_BLENDED = 0x8000 };
-
-// A row's runs, runs[first] up to runs[end], and how many rows from it down
-// have the same texels (itself included): a draw copies each run into all of
-// them at once.
-struct RowRuns {
-  uint32_t first, end;
-  uint32_t alike;
 };
 
 // Draws read what they need of a texture's pixels in a shape of their own,
@@ -376,87 +360,19 @@ static int keyed_runs_ready(GfxTexture* t) {
   return 1;
 }
 
-typedef uint32_t Texels4 __attribute__((vector_size(16)));
-
-// Copies n texels (n above 0) into each of the K rows (k when K is 0) from to
-// down, pitch bytes apart: 16 bytes a step, each read once for all the rows,
-// the last step ending exactly at the end (overlapping the one before), so
-// there is no tail loop and no call. Four rows are written out in full: the
-// compiler would keep the loop over them.
-template <int K>
-static inline void copy_texels(uint8_t* to, size_t pitch, int k, const uint32_t* texels, size_t n) {
-  const uint8_t* from = (const uint8_t*)texels;
-  const size_t bytes = 4 * n;
-  uint8_t *r0 = to, *r1 = to + pitch, *r2 = r1 + pitch, *r3 = r2 + pitch;
-  auto put = [&](size_t at, const void* v, size_t size) {
-    if (K == 4) {
-      std::memcpy(r0 + at, v, size);
-      std::memcpy(r1 + at, v, size);
-      std::memcpy(r2 + at, v, size);
-      std::memcpy(r3 + at, v, size);
-    } else {
-      for (int r = 0; r < (K ? K : k); r++) std::memcpy(to + r * pitch + at, v, size);
-    }
-  };
-  if (bytes >= 16) {
-    Texels4 v;
-    for (size_t i = 0; i + 16 < bytes; i += 16) {
-      std::memcpy(&v, from + i, 16);
-      put(i, &v, 16);
-    }
-    std::memcpy(&v, from + bytes - 16, 16);
-    put(bytes - 16, &v, 16);
-  } else if (bytes >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + bytes - 8, 8);
-    put(0, &a, 8);
-    put(bytes - 8, &b, 8);
-  } else {
-    uint32_t a;
-    std::memcpy(&a, from, 4);
-    put(0, &a, 4);
-  }
+static void keyed_rows_copy_16(const KeyedRows* t, uint8_t* dst, size_t pitch, int ty, int stop,
+                               int tx, int right) {
+  keyed_rows_copy<16>(t, dst, pitch, ty, stop, tx, right);
 }
 
-// Copies the opaque runs of one row into K rows (k when K is 0), the pixel of
-// texel tx at to; when Cut, only texels tx to right - 1.
-template <int K, bool Cut>
-static inline void copy_runs(uint8_t* to, size_t pitch, int k, const KeyedRun* run,
-                             const KeyedRun* end, const uint32_t* packed, int tx, int right) {
-  for (; run < end; run++) {
-    if (!Cut) {
-      copy_texels<K>(to + 4 * (size_t)run->start, pitch, k, packed + run->at, run->length);
-      continue;
-    }
-    const int a = run->start < tx ? tx : run->start;
-    const int b = run->start + run->length > right ? right : run->start + run->length;
-    if (a < b)
-      copy_texels<K>(to + 4 * (size_t)(a - tx), pitch, k, packed + run->at + (a - run->start),
-                     (size_t)(b - a));
-  }
-}
+// The keyed copy draws use: the widest the machine has unless a test asks for 16 bytes.
+struct KeyedCopyState {
+  KeyedRowsCopy* wide; // the machine's widest copy, or null
+  int narrow;          // gfx_wide_copies(0) asked for 16 bytes
+};
+static KeyedCopyState keyed_copy = {keyed_rows_copy_wide(), 0};
 
-// Copies the opaque runs of texture rows ty to stop - 1 into the rows from dst
-// down, each run into every row like its own at once (art scaled by four has
-// them four by four).
-template <bool Cut>
-static void copy_rows(const GfxTexture* t, uint8_t* dst, size_t pitch, int ty, int stop, int tx,
-                      int right) {
-  for (int j = ty; j < stop;) {
-    const RowRuns& row = t->rows[j];
-    int k = (int)row.alike < stop - j ? (int)row.alike : stop - j;
-    const KeyedRun *first = t->runs + row.first, *end = t->runs + row.end;
-    j += k;
-    for (; k >= 4; k -= 4, dst += 4 * pitch)
-      copy_runs<4, Cut>(dst, pitch, 4, first, end, t->packed, tx, right);
-    if (k == 1)
-      copy_runs<1, Cut>(dst, pitch, 1, first, end, t->packed, tx, right);
-    else if (k)
-      copy_runs<0, Cut>(dst, pitch, k, first, end, t->packed, tx, right);
-    dst += k * pitch;
-  }
-}
+void gfx_wide_copies(int on) { keyed_copy.narrow = !on; }
 
 // Blends n partly transparent texels over their pixels. Out of line: it is
 // rare, and inlined it would crowd the registers of the copy loop.
@@ -482,10 +398,10 @@ static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int 
   const int right = tx + n;
   if (!t->blended) {
     // Opaque runs only, the common case.
-    if (tx == 0 && right == t->level->width)
-      copy_rows<false>(t, dst, pitch, ty, ty + rows, tx, right);
-    else
-      copy_rows<true>(t, dst, pitch, ty, ty + rows, tx, right);
+    const KeyedRows k = {t->rows, runs, packed, t->level->width};
+    KeyedRowsCopy* copy =
+        keyed_copy.wide && !keyed_copy.narrow ? keyed_copy.wide : keyed_rows_copy_16;
+    copy(&k, dst, pitch, ty, ty + rows, tx, right);
     return;
   }
   for (const RowRuns *row = t->rows + ty, *stop = row + rows; row < stop; row++, dst += pitch) {
@@ -498,7 +414,7 @@ static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int 
       if (run->length & RUN_BLENDED)
         blend_run(dst + 4 * (size_t)(a - tx), from, b - a);
       else
-        copy_texels<1>(dst + 4 * (size_t)(a - tx), pitch, 1, from, (size_t)(b - a));
+        keyed_copy_texels<1, 16>(dst + 4 * (size_t)(a - tx), pitch, 1, from, (size_t)(b - a));
     }
   }
 }

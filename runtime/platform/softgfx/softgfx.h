@@ -185,5 +185,8 @@ struct GfxDrawCounts {
   int keyed, keyed_cut, other;
 };
 GfxDrawCounts gfx_device_draw_counts(GfxDevice* d);
+// Keyed draws copy with the widest vectors the processor has (1, at start) or
+// with 16-byte ones only (0), so that tests see both ways.
+void gfx_wide_copies(int on);
 // The presentation parameters the device runs with.
 const GfxPresentParams* gfx_device_params(GfxDevice* d);
