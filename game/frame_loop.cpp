@@ -159,9 +159,9 @@ static void draw_text_layer() {
 void game_frame() {
   // A logout or Ctrl+C in a terminal asks to quit, as the close box does.
   if (process_quit_requested()) game.quit_requested = 1;
-  if (game.windowed)
-    while (int event = window_event())
-      if (event == EVENT_CLOSE) game.quit_requested = 1;
+  // The desktop's close request ends a full screen too.
+  while (int event = window_event())
+    if (event == EVENT_CLOSE) game.quit_requested = 1;
   game.now = (int)clock_ms();
   keyboard_sample();
   game.screen_active = screen_is_active();
@@ -183,10 +183,6 @@ void game_frame() {
       queue_hint_card();
     else if (key_released(KEY_F5) && !game.caption_on)
       queue_version_card();
-  } else if (!game.windowed) {
-    // Nobody flips an inactive full screen, so its window events would wait
-    // forever; handling them here lets the return of the focus be seen.
-    window_dispatch_all();
   }
   delay_ms(19);
 }

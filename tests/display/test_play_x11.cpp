@@ -142,13 +142,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 640, 480), 0);
 
   // Ctrl+F: the window the game leaves goes at once, before the art is loaded again.
-  auto switch_from = [](const std::string& shown, const std::string& title) {
-    keys(shown, "keydown Control_L");
-    bool gone = tap_until(shown, "f", [&] { return window_named(title) != shown; });
-    keys(shown, "keyup Control_L");
-    return gone;
-  };
-  ASSERT_TRUE(switch_from(window, window_caption)) << "Ctrl+F left the window as it was";
+  ASSERT_TRUE(switch_screen(window, window_caption, window)) << "Ctrl+F left the window as it was";
   std::string full = playing_window("Quillmoor", &game);
   ASSERT_FALSE(full.empty()) << "no full screen";
   // With no window manager to make it so, the full screen still covers the
@@ -156,7 +150,7 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + full + " | tr '\\n' ' '"),
             "WINDOW=" + full + " X=0 Y=0 WIDTH=1280 HEIGHT=1024 SCREEN=0 ");
   EXPECT_EQ(pixels_unlike(saved, window_picture(full), 0, 32, 1280, 960), 0);
-  ASSERT_TRUE(switch_from(full, "Quillmoor")) << "Ctrl+F left the full screen as it was";
+  ASSERT_TRUE(switch_screen(full, "Quillmoor", full)) << "Ctrl+F left the full screen as it was";
   window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << "no window after the second Ctrl+F";
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),

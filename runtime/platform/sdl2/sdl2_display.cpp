@@ -1,5 +1,5 @@
 // SDL2 backend: opening the display (SDL's video, past a Wayland that would
-// crash it or speak first), and the desktop's mode.
+// crash it or speak first), and the mode of the display the game is on.
 #include "runtime/platform/sdl2/sdl2_wayland.h"
 #include "runtime/platform/sdl2/sdl2_window.h"
 
@@ -125,19 +125,24 @@ static int surface_format_of(Uint32 sdl_format) {
 
 int plat_display_desktop(PlatDesktop* out) {
   SDL_DisplayMode mode;
-  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  int display = sdl2_window_display();
+  SDL_Rect bounds, usable;
+  if (SDL_GetDesktopDisplayMode(display, &mode) != 0 || SDL_GetDisplayBounds(display, &bounds) != 0)
+    return 0;
   out->width = mode.w;
   out->height = mode.h;
   out->format = surface_format_of(mode.format);
   out->refresh_rate = mode.refresh_rate;
-  SDL_Rect usable;
-  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, mode.w, mode.h};
+  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = bounds;
   out->usable = {usable.x, usable.y, usable.w, usable.h};
+  out->x = bounds.x;
+  out->y = bounds.y;
   return 1;
 }
 
 int plat_display_mode_count() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
-  int n = SDL_GetNumDisplayModes(0);
+  int n = SDL_GetNumDisplayModes(sdl2_window_display());
   return n > 0 ? n : 0;
 }
