@@ -166,7 +166,7 @@ TEST_F(XEdges, ADisplayThatTurnsTheGameAwayIsTriedAgainOneThatIsNotThereOnce) {
   unlink((notes / "connections").c_str());
   Child missing;
   ASSERT_TRUE(start(&missing, ":" + std::to_string(free_number)));
-  EXPECT_EQ(missing.wait(60000), 1);
+  EXPECT_EQ(missing.wait(60000), 1) << missing.error_output();
   EXPECT_EQ(missing.error_output(), "Quillmoor - Error: Screen fail :(");
   EXPECT_EQ(command_output("cat " + notes / "connections"), "refused\nfailed");
 }
