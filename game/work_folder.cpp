@@ -12,6 +12,10 @@ struct WorkFolderState {
 };
 static WorkFolderState work;
 
+// The file an installer leaves beside the installed art: that folder is the
+// installer's, never the game's to write, even where it could.
+static const char* const INSTALLED_MARK = "installed";
+
 static const char* const parts[2][2] = {{"see", "pictures"}, {"hear", "sounds"}};
 
 static bool holds_art(const std::string& folder) {
@@ -81,10 +85,10 @@ static void remove_leftovers() {
 int work_folder_choose(const std::string& installed, std::string* report) {
   work = WorkFolderState{};
   // The scaled copies and screenshots go to see/; a folder that holds the art
-  // but cannot take them (an installed game's own folder on Windows) is worked
-  // in only when no better one can be had.
+  // but cannot take them, or that an installer marked as its own (which an
+  // elevated player could write), is worked in only when no better one can be had.
   const bool here = holds_art(".");
-  if (here && folder_takes_files("see")) {
+  if (here && file_size(INSTALLED_MARK) < 0 && folder_takes_files("see")) {
     remove_leftovers();
     return 1;
   }
@@ -113,10 +117,11 @@ int work_folder_choose(const std::string& installed, std::string* report) {
   // Art here that cannot take the copies: they are made in memory.
   if (here) return 1;
   // Run on here, with whatever this folder holds.
-  const char* hint = is_installed ? "" : " (start the game from its data folder, build/data)";
+  const std::string hint = is_installed ? "" : folder_art_advice();
   for (const auto& part : parts)
     if (file_size(part[0]) != -2)
-      *report += std::string("quillmoor: no ") + part[1] + " in ./" + part[0] + hint + "\n";
+      *report += std::string("quillmoor: no ") + part[1] + " in " +
+                 file_shown(std::string("./") + part[0]) + hint + "\n";
   return 0;
 }
 

@@ -18,10 +18,11 @@ struct PlatRect {
 // One display of the desktop (a monitor): its mode, and where it lies.
 struct PlatDesktop {
   int width, height;
-  int format;       // a SurfaceFormat: the desktop's pixel layout
-  int refresh_rate; // Hz, 0 when unknown
-  PlatRect usable;  // where windows go: the display but for its panels and docks
-  int x = 0, y = 0; // its top left corner on the desktop
+  int format;        // a SurfaceFormat: the desktop's pixel layout
+  int refresh_rate;  // Hz, 0 when unknown
+  PlatRect usable;   // where windows go: the display but for its panels and docks
+  int scale_percent; // the display's scale its user set (150 for 150%); 0 or 100: none
+  int x = 0, y = 0;  // its top left corner on the desktop
 };
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.

@@ -1,6 +1,7 @@
 // SDL2 backend: opening the display (SDL's video, past a Wayland that would
 // crash it or speak first, and again where X turned it away), and the mode of
 // the display the game is on.
+#include "runtime/platform/plat_system.h"
 #include "runtime/platform/sdl2/sdl2_wayland.h"
 #include "runtime/platform/sdl2/sdl2_window.h"
 #include "runtime/platform/sdl2/sdl2_x11.h"
@@ -150,6 +151,7 @@ int plat_display_desktop(PlatDesktop* out) {
   out->refresh_rate = mode.refresh_rate;
   if (SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = bounds;
   out->usable = {usable.x, usable.y, usable.w, usable.h};
+  out->scale_percent = sys_display_scale_percent();
   out->x = bounds.x;
   out->y = bounds.y;
   return 1;
