@@ -115,6 +115,7 @@ TEST_F(FirstStart, InAFolderWithoutArtTheMarkGoesBesideTheKeysFile) {
   frame();
   null_key_set(KEY_TAB, 0);
   frame();
+  EXPECT_EQ(game.note, "Screenshot not saved");
   end_game_in_test();
   EXPECT_TRUE(fs::is_empty(folder.dir.path));
   EXPECT_TRUE(fs::is_regular_file(settings / "quillmoor/played") ||
