@@ -1,7 +1,7 @@
 // The platform services the runtime's core needs: a clock, sleep, process exit,
 // local time, files, the requests to end from outside, and the keyboard. Each
-// backend (null/, sdl2/) implements the clock, exit, keyboard and message box;
-// posix/ holds what they share.
+// backend (null/, sdl2/) implements the clock, tasks, exit, keyboard and message
+// box; each system (posix/, win32/, web/) the rest.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // The platform services of the display: the desktop, top-level windows and the
 // child areas a screen presents into, window events, the mouse cursor, and
-// showing a frame. Each backend (null/, sdl2/) implements it.
+// showing a frame. Each backend (null/, sdl2/) implements it, the SDL2 backend in
+// the browser through web/web_window.cpp; the fit and scaling below are shared
+// (window_fit.cpp).
 #pragma once
 
 #include "runtime/platform/softgfx/surface.h"
