@@ -1,13 +1,22 @@
-// One frame of the game's kind on the software graphics device, next to SDL2's
-// own software blitter doing the same scene: two 640x480 landscape panels
-// clipped at x = -320 and x = 320, keyed sprites (the argument: 15, 60 or 240),
-// a 600x100 box, and the copy of the finished frame into a streaming texture.
+// One frame of the game's kind drawn by the runtime (its screen and sprites on
+// the software graphics device), next to SDL2's own software blitter doing the
+// same scene: two 640x480 landscape panels clipped at x = -320 and x = 320,
+// keyed sprites (the argument), a 600x100 box, and the copy of the finished
+// frame into a streaming texture. The rows named KeyedSprites draw the keyed
+// sprites alone.
 //
 // The sprites are the game's own: the scaled copies of its pictures, made from
-// the art build as the game makes them (bench/game_art.h), in the mix of the
-// world (each of its 15 objects in turn, their frames cycled). The rows named
-// Ellipses draw the stand-ins of earlier notes instead: filled ellipses from
-// 24x40 to 128x160 on made-up panels, mostly opaque with one run a row.
+// the art build as the game makes them (bench/game_art.h), loaded and drawn
+// through the runtime's sprite calls as the game draws them. Mixes:
+//   (none)     the mix of the world: each of its 15 objects in turn, their
+//              frames cycled, spread along the bottom of the screen;
+//   Every      every picture the game has in turn, each wholly on the screen;
+//   CutLeft, CutRight, CutTop, CutBottom: every picture in turn, a quarter, a
+//              half or three quarters of it over that edge of the screen;
+//   Ellipses   the stand-ins of earlier notes: filled ellipses from 24x40 to
+//              128x160 on made-up panels, mostly opaque with one run a row.
+// Counts: 1 (the fixed cost of a draw), 2 (the median a frame of the game
+// draws in play: bench_play), 15, 60 and 240.
 //
 // The peer to beat is SDL with run-length acceleration on its keyed sprites
 // (SDL_SetSurfaceRLE), as an SDL program drawing keyed sprites sets it up, on
@@ -22,8 +31,11 @@
 //       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 #include "bench/fixed_iterations.h"
 #include "bench/game_art.h"
-#include "runtime/platform/plat_window.h"
-#include "runtime/platform/softgfx/softgfx.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprites.h"
+#include "runtime/display/window.h"
+#include "runtime/image/images.h"
+#include "runtime/platform/bitmap.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -31,11 +43,15 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
 const int screen_w = 640, screen_h = 480;
 const uint32_t magenta = 0xFF00FF;
+
+// Which pictures a scene draws, and where.
+enum Mix { WORLD, EVERY, CUT_LEFT, CUT_RIGHT, CUT_TOP, CUT_BOTTOM, ELLIPSES };
 
 // A sprite and where it is drawn.
 struct Placed {
@@ -80,14 +96,33 @@ const GameArt& game_art() {
   return art;
 }
 
-// The scenery of count sprites of the game's art (or the ellipses), made once.
-const Scenery& scenery(int count, bool ellipses) {
-  static std::map<std::pair<int, bool>, Scenery> made;
+// Where sprite i of a mix goes: the world's spread along the bottom of the
+// screen; a whole picture somewhere on it; or a quarter, a half or three
+// quarters of it over an edge.
+Placed place(Mix mix, int i, const Picture* p) {
+  const int w = p->width, h = p->height;
+  const int x = (i * 97) % std::max(1, screen_w - w), y = screen_h - h - (i * 53) % 100;
+  const int over_x = w * (1 + i % 3) / 4, over_y = h * (1 + i % 3) / 4;
+  switch (mix) {
+  case WORLD: return {p, (i * 97) % (screen_w - 64) - 16, y};
+  case ELLIPSES: return {p, (i * 97) % (screen_w - 64) - 16, screen_h - h - (i * 53) % 200};
+  case EVERY: return {p, x, y};
+  case CUT_LEFT: return {p, -over_x, y};
+  case CUT_RIGHT: return {p, screen_w - w + over_x, y};
+  case CUT_TOP: return {p, x, -over_y};
+  case CUT_BOTTOM: return {p, x, screen_h - h + over_y};
+  }
+  return {p, 0, 0};
+}
+
+// The scenery of count sprites of a mix, made once.
+const Scenery& scenery(int count, Mix mix) {
+  static std::map<std::pair<int, Mix>, Scenery> made;
   static std::vector<std::unique_ptr<Picture>> pictures; // the ellipses and their panels
-  auto found = made.find({count, ellipses});
+  auto found = made.find({count, mix});
   if (found != made.end()) return found->second;
   Scenery s;
-  if (ellipses) {
+  if (mix == ELLIPSES) {
     for (int i = 0; i < 2; i++) {
       pictures.emplace_back(new Picture(made_up_panel(i)));
       s.panels[i] = pictures.back().get();
@@ -96,20 +131,20 @@ const Scenery& scenery(int count, bool ellipses) {
     s.panels[0] = &game_art().panels[0];
     s.panels[1] = &game_art().panels[1];
   }
+  const std::vector<Picture>& every = game_art().every;
   for (int i = 0; i < count; i++) {
     const Picture* p;
-    if (ellipses) {
+    if (mix == ELLIPSES) {
       pictures.emplace_back(new Picture(ellipse(i)));
       p = pictures.back().get();
-    } else {
+    } else if (mix == WORLD) {
       p = &game_art().sprite_of(i);
+    } else {
+      p = &every[(size_t)i % every.size()];
     }
-    // Spread along the screen, standing on or near its bottom edge.
-    int x = (i * 97) % (screen_w - 64) - 16;
-    int y = screen_h - p->height - (i * 53) % (ellipses ? 200 : 100);
-    s.sprites.push_back({p, x, y});
+    s.sprites.push_back(place(mix, i, p));
   }
-  return made[{count, ellipses}] = s;
+  return made[{count, mix}] = s;
 }
 
 // The streaming texture every side copies its finished frame into.
@@ -142,84 +177,70 @@ struct Target {
   }
 };
 
+// The runtime's screen in a window, its sprites made from the pictures as
+// the game makes its own (keyed with magenta; the panels opaque), drawn with
+// sprite_draw and sprite_draw_keyed.
 struct SoftScene {
   const Scenery& scenery;
-  GfxSystem* gfx;
-  PlatWindow* window;
-  GfxDevice* device;
-  Surface* back;
-  GfxTexture* panels[2];
-  std::vector<GfxTexture*> sprites;
+  int panels[2];
+  std::vector<int> sprites;
+  bool ready = false;
 
-  // A texture of the picture under the key's alpha rule, as a sprite's is made.
-  GfxTexture* texture(const Picture& picture) {
-    GfxTexture* t = gfx_texture_create(device, picture.width, picture.height, 1, 0, FMT_A8R8G8B8,
-                                       GFX_POOL_MANAGED);
-    int pitch;
-    uint8_t* texels = gfx_texture_lock(t, &pitch, 0);
-    for (int y = 0; y < picture.height; y++)
+  // A sprite of the picture, made as the game makes one from an image.
+  static int sprite(const Picture& picture, bool keyed) {
+    int image = image_create(-1, picture.width, picture.height, 24);
+    ImageRecord* r = image_lookup(image);
+    if (!r) return 0;
+    const PlatBitmap* b = r->bitmap;
+    for (int y = 0; y < picture.height; y++) {
+      uint8_t* row = b->pixels + (size_t)(picture.height - 1 - y) * b->row_size;
       for (int x = 0; x < picture.width; x++) {
-        uint32_t c = picture.rgb[(size_t)y * picture.width + x];
-        uint32_t p = c == magenta ? c : 0xFF000000u | c;
-        std::memcpy(texels + (size_t)y * pitch + 4 * (size_t)x, &p, 4);
+        const uint32_t c = picture.rgb[(size_t)y * picture.width + x];
+        row[3 * x] = (uint8_t)c, row[3 * x + 1] = (uint8_t)(c >> 8),
+                row[3 * x + 2] = (uint8_t)(c >> 16);
       }
-    gfx_texture_unlock(t);
-    return t;
+    }
+    int n = sprite_from_image(-1, image);
+    image_free(image);
+    if (n && keyed) sprite_set_key_colour(n, 0xFF00FF);
+    return n;
   }
 
   explicit SoftScene(const Scenery& s) : scenery(s) {
-    gfx = gfx_create();
-    window = plat_window_create(0, 0, screen_w, screen_h, "soft", PLAT_WINDOW_HIDDEN);
-    GfxPresentParams p{};
-    p.back_buffer_width = screen_w;
-    p.back_buffer_height = screen_h;
-    p.back_buffer_format = FMT_X8R8G8B8;
-    p.back_buffer_count = 1;
-    p.device_window = window;
-    p.windowed = 1;
-    device = gfx_device_create(gfx, window, GFX_CREATE_SOFTWARE_VERTEXPROCESSING, &p);
-    back = gfx_device_back_buffer(device);
-    for (int i = 0; i < 2; i++) panels[i] = texture(*s.panels[i]);
-    for (const Placed& placed : s.sprites) sprites.push_back(texture(*placed.picture));
-    gfx_set_fvf(device, GFX_FVF_XYZRHW_TEX1);
-    gfx_set_render_state(device, GFX_RS_ALPHABLENDENABLE, 1);
-  }
-  ~SoftScene() {
-    for (GfxTexture* t : panels) gfx_texture_release(t);
-    for (GfxTexture* t : sprites) gfx_texture_release(t);
-    gfx_back_buffer_release(device);
-    gfx_device_release(device);
-    plat_window_destroy(window);
-    gfx_release(gfx);
-  }
-
-  // As the runtime draws a sprite: a quad of the texture's size.
-  void draw(GfxTexture* t, const Picture& picture, int x, int y, int keyed) {
-    float l = x - 0.5f, top = y - 0.5f, r = l + picture.width, b = top + picture.height;
-    float v[4][6] = {
-        {l, top, 0, 1, 0, 0}, {r, top, 0, 1, 1, 0}, {l, b, 0, 1, 0, 1}, {r, b, 0, 1, 1, 1}};
-    gfx_set_render_state(device, GFX_RS_SRCBLEND, keyed ? GFX_BLEND_SRCALPHA : GFX_BLEND_ONE);
-    gfx_set_render_state(device, GFX_RS_DESTBLEND, keyed ? GFX_BLEND_INVSRCALPHA : GFX_BLEND_ZERO);
-    gfx_set_texture(device, 0, t);
-    gfx_draw_primitive_up(device, 2, v, 24);
-  }
-  void draw_sprites() {
-    for (size_t i = 0; i < sprites.size(); i++) {
-      const Placed& at = scenery.sprites[i];
-      draw(sprites[i], *at.picture, at.x, at.y, 1);
+    event_queue_init();
+    window_library_init();
+    image_init();
+    if (!display_init() || !window_open(0, 0, 0, screen_w, screen_h, "soft", 0) ||
+        !screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 0, 0, 0))
+      return;
+    ready = true;
+    for (int i = 0; i < 2; i++) ready &= (panels[i] = sprite(*s.panels[i], false)) != 0;
+    for (const Placed& placed : s.sprites) {
+      sprites.push_back(sprite(*placed.picture, true));
+      ready &= sprites.back() != 0;
     }
   }
+  ~SoftScene() {
+    window_close_all();
+    gui_end();
+    display_shutdown();
+    image_shutdown();
+  }
+
+  void draw_sprites() {
+    for (size_t i = 0; i < sprites.size(); i++)
+      sprite_draw_keyed(sprites[i], scenery.sprites[i].x, scenery.sprites[i].y);
+  }
   void sprites_only() {
-    gfx_begin_scene(device);
     draw_sprites();
-    gfx_end_scene(device);
+    scene_end();
   }
   void frame(Target& target) {
-    gfx_begin_scene(device);
-    draw(panels[0], *scenery.panels[0], -320, 0, 0);
-    draw(panels[1], *scenery.panels[1], 320, 0, 0);
+    sprite_draw(panels[0], -320, 0);
+    sprite_draw(panels[1], 320, 0);
     draw_sprites();
-    gfx_end_scene(device);
+    scene_end();
+    Surface* back = screen_back_buffer();
     surface_fill(back, 20, 360, 600, 100, 0x000040); // the caption box
     target.upload(back->pixels, back->pitch);
   }
@@ -309,12 +330,14 @@ bool frames_match(const Scenery& s) {
   Target target;
   SoftScene soft(s);
   SdlScene sdl(s, true);
+  if (!soft.ready) return false;
   soft.frame(target);
   sdl.frame(target);
+  const Surface* back = screen_back_buffer();
   for (int y = 0; y < screen_h; y++)
     for (int x = 0; x < screen_w; x++) {
       uint32_t a, b;
-      std::memcpy(&a, soft.back->pixels + (size_t)y * soft.back->pitch + 4 * (size_t)x, 4);
+      std::memcpy(&a, back->pixels + (size_t)y * back->pitch + 4 * (size_t)x, 4);
       std::memcpy(&b, (uint8_t*)sdl.screen->pixels + (size_t)y * sdl.screen->pitch + 4 * (size_t)x,
                   4);
       if ((a ^ b) & 0xFFFFFF) return false;
@@ -336,17 +359,17 @@ __attribute__((noinline)) void timed_iteration(Scene& scene, Target& target, boo
   benchmark::ClobberMemory();
 }
 
-// Runs one scene kind on count sprites of the game's art (or the ellipses):
-// the whole frame, or (sprites_only) the keyed sprites alone.
+// Runs one scene kind on count sprites of a mix: the whole frame, or
+// (sprites_only) the keyed sprites alone.
 template <typename Scene, typename... Extra>
-void run(benchmark::State& state, bool ellipses, bool sprites_only, Extra... extra) {
-  if (!ellipses && !game_art().error.empty()) {
+void run(benchmark::State& state, Mix mix, bool sprites_only, Extra... extra) {
+  if (mix != ELLIPSES && !game_art().error.empty()) {
     state.SkipWithError(game_art().error.c_str());
     return;
   }
-  const Scenery& s = scenery((int)state.range(0), ellipses);
+  const Scenery& s = scenery((int)state.range(0), mix);
   if (std::is_same<Scene, SoftScene>::value && !frames_match(s)) {
-    state.SkipWithError("the device and SDL drew different frames");
+    state.SkipWithError("the runtime and SDL drew different frames");
     return;
   }
   Target target;
@@ -364,31 +387,61 @@ void run(benchmark::State& state, bool ellipses, bool sprites_only, Extra... ext
   state.counters["opaque_pct"] = 100 * opaque / texels;
 }
 
-void BM_Frame_SoftwareDevice(benchmark::State& s) { run<SoftScene>(s, false, false); }
-void BM_Frame_SdlRle(benchmark::State& s) { run<SdlScene>(s, false, false, true); }
-void BM_Frame_SdlNoRle_Unfair(benchmark::State& s) { run<SdlScene>(s, false, false, false); }
-void BM_Frame_MemcpyFloor(benchmark::State& s) { run<MemcpyFloor>(s, false, false); }
-void BM_KeyedSprites_SoftwareDevice(benchmark::State& s) { run<SoftScene>(s, false, true); }
-void BM_KeyedSprites_SdlRle(benchmark::State& s) { run<SdlScene>(s, false, true, true); }
-void BM_KeyedSprites_SdlNoRle_Unfair(benchmark::State& s) { run<SdlScene>(s, false, true, false); }
-void BM_KeyedSprites_MemcpyFloor(benchmark::State& s) { run<MemcpyFloor>(s, false, true); }
-void BM_Frame_Ellipses_SoftwareDevice(benchmark::State& s) { run<SoftScene>(s, true, false); }
-void BM_Frame_Ellipses_SdlRle(benchmark::State& s) { run<SdlScene>(s, true, false, true); }
-void BM_KeyedSprites_Ellipses_SoftwareDevice(benchmark::State& s) { run<SoftScene>(s, true, true); }
-void BM_KeyedSprites_Ellipses_SdlRle(benchmark::State& s) { run<SdlScene>(s, true, true, true); }
+// Ours and SDL with run-length acceleration, on the keyed sprites alone and
+// on the whole frame; for the world's mix also the handicapped SDL and the memcpy floor.
+#define KEYED_ROWS(mix, name)                                                                      \
+  void BM_KeyedSprites##name##_SoftwareDevice(benchmark::State& s) {                               \
+    run<SoftScene>(s, mix, true);                                                                  \
+  }                                                                                                \
+  void BM_KeyedSprites##name##_SdlRle(benchmark::State& s) { run<SdlScene>(s, mix, true, true); }
+#define FRAME_ROWS(mix, name)                                                                      \
+  void BM_Frame##name##_SoftwareDevice(benchmark::State& s) { run<SoftScene>(s, mix, false); }     \
+  void BM_Frame##name##_SdlRle(benchmark::State& s) { run<SdlScene>(s, mix, false, true); }
+KEYED_ROWS(WORLD, )
+KEYED_ROWS(EVERY, _Every)
+KEYED_ROWS(CUT_LEFT, _CutLeft)
+KEYED_ROWS(CUT_RIGHT, _CutRight)
+KEYED_ROWS(CUT_TOP, _CutTop)
+KEYED_ROWS(CUT_BOTTOM, _CutBottom)
+KEYED_ROWS(ELLIPSES, _Ellipses)
+FRAME_ROWS(WORLD, )
+FRAME_ROWS(EVERY, _Every)
+FRAME_ROWS(ELLIPSES, _Ellipses)
+void BM_Frame_SdlNoRle_Unfair(benchmark::State& s) { run<SdlScene>(s, WORLD, false, false); }
+void BM_Frame_MemcpyFloor(benchmark::State& s) { run<MemcpyFloor>(s, WORLD, false); }
+void BM_KeyedSprites_SdlNoRle_Unfair(benchmark::State& s) { run<SdlScene>(s, WORLD, true, false); }
+void BM_KeyedSprites_MemcpyFloor(benchmark::State& s) { run<MemcpyFloor>(s, WORLD, true); }
 } // namespace
 
-#define SPRITE_COUNTS(b)                                                                           \
+#define COUNTS(b)                                                                                  \
   BENCHMARK(b)->Apply(fixed_iterations)->Arg(15)->Arg(60)->Arg(240)->Unit(benchmark::kMicrosecond)
-SPRITE_COUNTS(BM_Frame_SoftwareDevice);
-SPRITE_COUNTS(BM_Frame_SdlRle);
-SPRITE_COUNTS(BM_Frame_SdlNoRle_Unfair);
-SPRITE_COUNTS(BM_Frame_MemcpyFloor);
-SPRITE_COUNTS(BM_KeyedSprites_SoftwareDevice);
-SPRITE_COUNTS(BM_KeyedSprites_SdlRle);
-SPRITE_COUNTS(BM_KeyedSprites_SdlNoRle_Unfair);
-SPRITE_COUNTS(BM_KeyedSprites_MemcpyFloor);
-SPRITE_COUNTS(BM_Frame_Ellipses_SoftwareDevice);
-SPRITE_COUNTS(BM_Frame_Ellipses_SdlRle);
-SPRITE_COUNTS(BM_KeyedSprites_Ellipses_SoftwareDevice);
-SPRITE_COUNTS(BM_KeyedSprites_Ellipses_SdlRle);
+#define ALL_COUNTS(b)                                                                              \
+  BENCHMARK(b)                                                                                     \
+      ->Apply(fixed_iterations)                                                                    \
+      ->Arg(1)                                                                                     \
+      ->Arg(2)                                                                                     \
+      ->Arg(15)                                                                                    \
+      ->Arg(60)                                                                                    \
+      ->Arg(240)                                                                                   \
+      ->Unit(benchmark::kMicrosecond)
+#define MIX_ROWS(name)                                                                             \
+  ALL_COUNTS(BM_KeyedSprites##name##_SoftwareDevice);                                              \
+  ALL_COUNTS(BM_KeyedSprites##name##_SdlRle)
+ALL_COUNTS(BM_Frame_SoftwareDevice);
+ALL_COUNTS(BM_Frame_SdlRle);
+COUNTS(BM_Frame_SdlNoRle_Unfair);
+COUNTS(BM_Frame_MemcpyFloor);
+MIX_ROWS();
+COUNTS(BM_KeyedSprites_SdlNoRle_Unfair);
+COUNTS(BM_KeyedSprites_MemcpyFloor);
+COUNTS(BM_Frame_Every_SoftwareDevice);
+COUNTS(BM_Frame_Every_SdlRle);
+MIX_ROWS(_Every);
+MIX_ROWS(_CutLeft);
+MIX_ROWS(_CutRight);
+MIX_ROWS(_CutTop);
+MIX_ROWS(_CutBottom);
+COUNTS(BM_Frame_Ellipses_SoftwareDevice);
+COUNTS(BM_Frame_Ellipses_SdlRle);
+COUNTS(BM_KeyedSprites_Ellipses_SoftwareDevice);
+COUNTS(BM_KeyedSprites_Ellipses_SdlRle);

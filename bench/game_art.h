@@ -1,4 +1,4 @@
-// The game's own pictures for the drawing benchmarks: every sprite's scaled
+// The game's own pictures for the drawing benchmarks: every picture's scaled
 // copy (name_x4.png) made from the art build by the runtime's image calls, the
 // way the game makes it at its first start, and the landscape panels cut as the
 // game cuts them. Pixels come out as 0x00RRGGBB, top row first.
@@ -7,6 +7,7 @@
 #include "runtime/image/codecs.h"
 #include "runtime/image/images.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -64,6 +65,8 @@ struct GameArt {
   // sprite i of a scene of n is sprite_of(i): object i % 15, its frame (i / 15)
   // modulo its frame count, so every count shows the world's mix of objects.
   std::vector<std::vector<Picture>> objects;
+  // Every picture the game has (every file in see/ but the landscape), by name.
+  std::vector<Picture> every;
   Picture panels[2]; // landscape panels 2 and 3 (the meadow), 640 x 480
   std::string error; // what went wrong; empty when everything loaded
 
@@ -82,19 +85,35 @@ struct GameArt {
     const fs::path scratch = fs::temp_directory_path() / ("quill-art-" + std::to_string(getpid()));
     std::error_code ignored;
     fs::create_directories(scratch, ignored);
-    for (const auto& names : game_art_objects()) {
+    // As the game makes a missing copy: the source scaled by four, hard edges,
+    // saved at its own depth; then loaded from the copy.
+    auto scaled = [&](const std::string& name) {
+      const std::string copy = (scratch / (name + "_x4.png")).string();
+      int image = image_load(-1, (see + name + ".png").c_str());
+      if (image && image_resize(image, image_width(image) * 4, image_height(image) * 4, 1))
+        image_save(image, copy.c_str(), IMAGE_FORMAT_PNG);
+      image_free(image);
+      int loaded = image_load(-1, copy.c_str());
+      Picture p = picture_of_image(loaded);
+      image_free(loaded);
+      if (p.rgb.empty()) error = "no picture " + name;
+      return p;
+    };
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(see, ignored)) {
+      const std::string name = entry.path().stem().string();
+      if (entry.path().extension() == ".png" && name != "urth" && !name.ends_with("_x4"))
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) every.push_back(scaled(name));
+    if (every.empty()) error = "no pictures in " + see;
+    for (const auto& frames : game_art_objects()) {
       objects.emplace_back();
-      for (const char* name : names) {
-        // As the game makes a missing copy: the source scaled by four, hard
-        // edges, saved at its own depth; then loaded from the copy.
-        const std::string copy = (scratch / (std::string(name) + "_x4.png")).string();
-        int image = image_load(-1, (see + name + ".png").c_str());
-        if (image && image_resize(image, image_width(image) * 4, image_height(image) * 4, 1))
-          image_save(image, copy.c_str(), IMAGE_FORMAT_PNG);
-        image_free(image);
-        int loaded = image_load(-1, copy.c_str());
-        objects.back().push_back(picture_of_image(loaded));
-        image_free(loaded);
+      for (const char* name : frames) {
+        auto at = std::find(names.begin(), names.end(), name);
+        objects.back().push_back(at == names.end() ? Picture{}
+                                                   : every[(size_t)(at - names.begin())]);
         if (objects.back().back().rgb.empty()) error = std::string("no picture ") + name;
       }
     }

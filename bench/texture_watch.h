@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 static void texture_unlocked(const uint8_t* pixels, int pitch, int w, int h);
 
@@ -17,11 +18,20 @@ static void* locked_pixels; /* what the last SDL_LockTexture of a whole texture 
 static int locked_pitch;
 
 /* 1 when rows of w pixels of bytes each hold anything but black; the fourth
- * byte of a 4-byte pixel (alpha or unused) does not count. */
+ * byte of a 4-byte pixel (alpha or unused) does not count. Two pixels a step:
+ * the game's black opening frame is looked at whole, in the time the game is
+ * measured by. */
 static int anything_on(const uint8_t* pixels, int pitch, int w, int h, int bytes) {
   for (int y = 0; y < h; y++) {
     const uint8_t* row = pixels + (size_t)y * pitch;
-    for (int x = 0; x < w * bytes; x++)
+    int x = 0;
+    if (bytes == 4)
+      for (; x + 8 <= w * 4; x += 8) {
+        uint64_t two;
+        memcpy(&two, row + x, 8);
+        if (two & 0x00FFFFFF00FFFFFFull) return 1;
+      }
+    for (; x < w * bytes; x++)
       if ((bytes != 4 || x % 4 != 3) && row[x] != 0) return 1;
   }
   return 0;

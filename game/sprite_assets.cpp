@@ -125,7 +125,8 @@ void load_sprites_ahead() {
     for (const char* name : row)
       if (*name) files.push_back(".\\see\\" + std::string(name) + "_x4.png");
   for (const char* name : SINGLE_NAMES) files.push_back(".\\see\\" + std::string(name) + "_x4.png");
-  start_ahead(files);
+  // Their decoded rows are kept beside the copies: a warm start reads them.
+  start_ahead(files, work_folder_writable() ? ".\\see\\pictures.cache" : "");
 }
 
 int load_sprites(int reload) {

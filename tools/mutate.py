@@ -13,6 +13,14 @@ compile. Mutants marked equivalent are listed but not run.
     tools/mutate.py > mutate.log 2>&1 &      # all of them; about an hour on 2 cores
     tools/mutate.py --only 3,17              # some, by number
     tools/mutate.py --check                  # only look for stale entries
+    tools/mutate.py --windows                # the entries marked "build: windows"
+
+Entries marked "build: windows" change code that only the Windows build
+compiles. --windows builds the scratch copy as tools/windows.sh --tests does
+(MinGW-w64, in its build-windows/), and runs the GoogleTest cases that match an
+entry's tests under Wine, through the emulator CTest names (tools/wine_run.sh;
+QUILL_WINEPREFIX chooses the prefix). Wine now and then fails a program that is
+not at fault: a program that fails without a failed case is run once more.
 
 The score is killed / (killed + survived). Standard library only; not run in CI.
 """
@@ -26,7 +34,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FIELDS = ("file", "find", "replace", "tests", "sees", "equivalent")
+FIELDS = ("file", "find", "replace", "tests", "sees", "equivalent", "build")
 
 
 def read_mutants(path):
@@ -93,6 +101,69 @@ def test_programs(build, env):
     return {t["name"]: os.path.basename(t["command"][0]) for t in json.loads(out)["tests"]}
 
 
+def list_cases(command, cwd, env):
+    """The GoogleTest cases a program has, as Suite.Case."""
+    code, out = run(command + ["--gtest_list_tests"], cwd, timeout=300, env=env)
+    cases, suite = [], None
+    for line in out.splitlines():
+        line = line.rstrip("\r")
+        if re.match(r"^\S+\.( |$)", line):
+            suite = line.split()[0]
+        elif suite and re.match(r"^  \S", line):
+            cases.append(suite + line.split()[0])
+    return cases
+
+
+class WindowsBuild:
+    """The scratch copy built for Windows; its test programs run under Wine."""
+
+    def __init__(self, src, env):
+        self.build, self.env = os.path.join(src, "build-windows"), env
+        code, out = run([os.path.join(src, "tools", "windows.sh"), "--tests"], src, env=env)
+        if code:
+            sys.exit(out[-4000:] + "\nthe unchanged copy does not build for Windows")
+        code, out = run(["ctest", "-N", "--show-only=json-v1"], self.build, env=env)
+        if code:
+            sys.exit("ctest could not list the tests:\n" + out)
+        # Each program: its target, the command that runs it under the emulator,
+        # its folder and environment, and its cases.
+        self.programs = []
+        for t in json.loads(out)["tests"]:
+            props = {p["name"]: p["value"] for p in t.get("properties", [])}
+            run_env = dict(env)
+            run_env.update(v.split("=", 1) for v in props.get("ENVIRONMENT", []) if "=" in v)
+            cwd = props.get("WORKING_DIRECTORY", self.build)
+            command = t["command"]
+            exe = next(c for c in command if c.endswith(".exe"))
+            self.programs.append({"target": os.path.basename(exe)[:-4], "command": command,
+                                  "cwd": cwd, "env": run_env,
+                                  "cases": list_cases(command, cwd, run_env)})
+
+    def matching(self, pattern):
+        return [(p, [c for c in p["cases"] if re.search(pattern, c)]) for p in self.programs
+                if any(re.search(pattern, c) for c in p["cases"])]
+
+    def rebuild(self, targets):
+        return run(["cmake", "--build", self.build, "-j2", "--target", *targets], self.build,
+                   env=self.env)
+
+    def fails(self, pattern, timeout):
+        """The first program whose matching cases fail, with why; None when all pass."""
+        for program, cases in self.matching(pattern):
+            env = dict(program["env"], QUILL_WINE_TIMEOUT=str(timeout))
+            command = program["command"] + ["--gtest_filter=" + ":".join(cases)]
+            for attempt in (1, 2):
+                code, out = run(command, program["cwd"], timeout=timeout + 60, env=env)
+                failed = re.findall(r"\[  FAILED  \] (\S+\.\S+)", out)
+                if not code:
+                    break
+                if failed:
+                    return f"by {failed[0]}"
+                if attempt == 2:
+                    return f"by {program['target']} (exit code {code}, twice)"
+        return None
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--list", default=os.path.join(ROOT, "tools", "mutants.txt"))
@@ -101,9 +172,20 @@ def main():
     parser.add_argument("--only", help="comma-separated mutant numbers")
     parser.add_argument("--timeout", type=int, default=120, help="seconds per test")
     parser.add_argument("--check", action="store_true", help="only report stale entries")
+    parser.add_argument("--windows", action="store_true",
+                        help="the entries for the Windows build, built with MinGW, run under Wine")
     args = parser.parse_args()
+    if args.windows:
+        args.scratch += "-windows"
 
     mutants = read_mutants(args.list)
+    if not args.check:
+        elsewhere = [m for m in mutants if (m.get("build") == "windows") != args.windows]
+        mutants = [m for m in mutants if m not in elsewhere]
+        if elsewhere:
+            print(f"{len(elsewhere)} entries for the " +
+                  ("Linux build: tools/mutate.py" if args.windows
+                   else "Windows build: tools/mutate.py --windows"), flush=True)
     if args.only:
         wanted = {int(n) for n in args.only.split(",")}
         mutants = [m for m in mutants if m["number"] in wanted]
@@ -130,13 +212,16 @@ def main():
                    CCACHE_BASEDIR=args.scratch)
     corpora = os.path.normpath(os.path.join(ROOT, "..", "shared", "corpora"))
     print(f"scratch copy in {args.scratch}; building the tests once", flush=True)
-    for step in (["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                  "-DQUILL_BENCH=OFF", "-DQUILL_CORPORA_DIR=" + corpora],
-                 ["cmake", "--build", build, "-j2"]):
-        code, out = run(step, args.scratch, env=env)
-        if code:
-            sys.exit(out[-4000:] + "\nthe unchanged copy does not build")
-    programs = test_programs(build, env)
+    if args.windows:
+        windows = WindowsBuild(src, env)
+    else:
+        for step in (["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                      "-DQUILL_BENCH=OFF", "-DQUILL_CORPORA_DIR=" + corpora],
+                     ["cmake", "--build", build, "-j2"]):
+            code, out = run(step, args.scratch, env=env)
+            if code:
+                sys.exit(out[-4000:] + "\nthe unchanged copy does not build")
+        programs = test_programs(build, env)
 
     counts = {"KILLED": 0, "SURVIVED": 0, "STALE": 0, "BROKEN": 0, "EQUIVALENT": 0}
     survivors, stale = [], []
@@ -148,7 +233,10 @@ def main():
             print(f"EQUIVALENT {label}\n           {m['equivalent']}", flush=True)
             continue
         original = open(path, encoding="utf-8").read() if os.path.isfile(path) else ""
-        names = [n for n in programs if re.search(m["tests"], n)]
+        if args.windows:
+            names = [c for _, cases in windows.matching(m["tests"]) for c in cases]
+        else:
+            names = [n for n in programs if re.search(m["tests"], n)]
         if original.count(m["find"]) != 1 or not names:
             why = "no test matches" if original.count(m["find"]) == 1 else \
                 f"text found {original.count(m['find'])} times"
@@ -160,11 +248,18 @@ def main():
         try:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original.replace(m["find"], m["replace"]))
-            targets = sorted({programs[n] for n in names})
-            code, out = run(["cmake", "--build", build, "-j2", "--target", *targets], args.scratch,
-                            env=env)
+            if args.windows:
+                targets = sorted({p["target"] for p, _ in windows.matching(m["tests"])})
+                code, out = windows.rebuild(targets)
+            else:
+                targets = sorted({programs[n] for n in names})
+                code, out = run(["cmake", "--build", build, "-j2", "--target", *targets],
+                                args.scratch, env=env)
             if code:
                 verdict, detail = "BROKEN", out.strip().splitlines()[-1:] or [""]
+            elif args.windows:
+                why = windows.fails(m["tests"], args.timeout)
+                verdict, detail = ("KILLED", [why]) if why else ("SURVIVED", [""])
             else:
                 code, out = run(["ctest", "-V", "-R", m["tests"], "--timeout", str(args.timeout),
                                  "--stop-on-failure", "--no-tests=error", "-j2"], build,

@@ -23,7 +23,7 @@ for path in usr/games/quillmoor usr/share/games/quillmoor/version \
   echo "$files" | grep -qx "\./$path" || { echo "package_check: no $path in the package"; fail=1; }
 done
 # Nothing the game writes into its working folder.
-if echo "$files" | grep -E '_x4\.png$|/screen[0-9]*\.bmp$|/played$'; then
+if echo "$files" | grep -E '_x4\.png$|/pictures\.cache$|/screen[0-9]*\.bmp$|/played$'; then
   echo "package_check: the package holds files the game writes"
   fail=1
 fi

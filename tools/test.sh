@@ -2,7 +2,9 @@
 # Builds everything in three configurations, each in a folder of its own (the
 # play command's build/ is left alone), and runs every test in each: plain
 # (build-test/), with address and undefined-behaviour sanitizers
-# (build-sanitize/), and the fuzz harnesses over their seeds (build-fuzz/).
+# (build-sanitize/), and the fuzz harnesses over their seeds (build-fuzz/); and
+# the runtime with the programs whose tests start the game, with the thread
+# sanitizer (build-tsan/).
 # The plain build also makes the Debian package and
 # checks it. The browser build is played in headless chromium (tools/test_web.sh).
 # Then the play command runs on a fresh Debian 12 (tools/fresh_check.sh). The
@@ -23,6 +25,16 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUIL
   -DQUILL_BENCH=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ctest --output-on-failure -j "$jobs" --timeout 120)
+
+# The thread sanitizer, on the programs whose tests start the game: its worker
+# decodes the art and readies the fonts while the window opens.
+tsan_programs="test_display test_game_spine test_assets test_captions"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_SANITIZE_THREADS=ON \
+  -DQUILL_TESTS=ON -DQUILL_BENCH=OFF >/dev/null
+# shellcheck disable=SC2086
+cmake --build build-tsan -j "$jobs" --target $tsan_programs
+(cd build-tsan && ctest --output-on-failure -j "$jobs" --timeout 300 \
+  -L "^($(echo $tsan_programs | tr ' ' '|'))\$")
 
 # The fuzz harnesses, once over their seed corpora.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -54,5 +66,6 @@ awk -v fresh="$fresh" '
     for (why in count) { line = line sep count[why] " x " why; sep = "; " }
     print line
   }' build-test/Testing/Temporary/LastTest.log build-sanitize/Testing/Temporary/LastTest.log \
+  build-tsan/Testing/Temporary/LastTest.log \
   build-fuzz/Testing/Temporary/LastTest.log build-windows/Testing/Temporary/LastTest.log \
   build-windows/native/Testing/Temporary/LastTest.log

@@ -79,6 +79,7 @@ SectionEnd
 !macro REMOVE_FILES folder
   !define /ReDef ROOT "${folder}"
   Delete "${folder}\see\*_x4.png"
+  Delete "${folder}\see\pictures.cache"
   Delete "${folder}\see\*.part"
   Delete "${folder}\hear\*.part"
   !include "${UNFILES}"

@@ -61,6 +61,11 @@ int encode_rows(const char* path, const void* rows, int format, int width, int h
 int bmp_write(const char* path, const void* rows, int width, int height, int row_size, int depth,
               int flags, int options, int out_depth);
 
+// What the PNG decoder is: its library's version and the revision of the rows it
+// writes (raised whenever they change). Rows kept from a decoder of another
+// identity do not stand for what it would decode.
+const char* png_decoder_identity();
+
 // Codec registration; a second call of each does nothing.
 void bmp_decoder_register();
 void png_decoder_register();

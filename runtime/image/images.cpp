@@ -217,7 +217,8 @@ int image_resize(int n, int width, int height, int raw) {
   ImageRecord* r = image_lookup(n);
   if (!r) return 0;
   if (width == r->width && height == r->height) return r->bitmap->handle;
-  PlatBitmap* b = plat_bitmap_create(width, height, r->depth);
+  // Scaling writes every pixel.
+  PlatBitmap* b = plat_bitmap_create(width, height, r->depth, 0);
   if (!b) return 0;
   int ok;
   if (raw)

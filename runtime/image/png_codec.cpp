@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <png.h>
+#include <string>
 
 struct PngCodecState {
   int decoder_registered;
@@ -161,6 +162,14 @@ static int png_decode(DecodeContext* c, uint8_t* dest, int row_size, int flags) 
 static void png_close(DecodeContext* c) { png_release_read(c); }
 
 static const DecoderOps png_decoder = {png_check, png_decode, png_close};
+
+// The library linked, not the one compiled against; revision 1 of the rows:
+// blue, green, red (and alpha), 16-bit samples cut, palettes and grey widened.
+const char* png_decoder_identity() {
+  static const std::string identity =
+      std::string("libpng ") + png_get_libpng_ver(nullptr) + ", rows 1";
+  return identity.c_str();
+}
 
 void png_decoder_register() {
   if (pngc.decoder_registered) return;

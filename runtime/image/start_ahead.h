@@ -15,8 +15,11 @@
 
 // Starts the work for the PNG files named (as the loaders will be given the
 // names); 0 when work begun before is still running. Where no thread can be
-// had, the work is done here before returning.
-int start_ahead(const std::vector<std::string>& pictures);
+// had, the work is done here before returning. With a cache file named, a
+// picture it holds the decoding of (runtime/image/picture_cache.h) is read
+// from it, not decoded; when any had to be decoded, the cache is written
+// anew with every picture.
+int start_ahead(const std::vector<std::string>& pictures, const std::string& cache = "");
 // Waits until the work begun is done; at once when none is running.
 void start_ahead_wait();
 // Hands over, once, the picture decoded ahead under this file name: its

@@ -28,18 +28,23 @@ int plat_bitmap_row_size(int width, int depth) {
   return width * 4;
 }
 
-PlatBitmap* plat_bitmap_create(int width, int height, int depth) {
+PlatBitmap* plat_bitmap_create(int width, int height, int depth, int black) {
   if ((depth != 24 && depth != 32) || width < 1 || height < 1 || width > BITMAP_MAX_SIDE ||
       height > BITMAP_MAX_SIDE || (long long)width * height > BITMAP_MAX_PIXELS)
     return nullptr;
   PlatBitmap* b = new (std::nothrow) PlatBitmap{};
   if (!b) return nullptr;
   b->row_size = plat_bitmap_row_size(width, depth);
-  b->pixels = (uint8_t*)calloc((size_t)b->row_size, (size_t)height);
+  const size_t bytes = (size_t)width * (depth / 8);
+  b->pixels = (uint8_t*)(black ? calloc((size_t)b->row_size, (size_t)height)
+                               : malloc((size_t)b->row_size * (size_t)height));
   if (!b->pixels) {
     delete b;
     return nullptr;
   }
+  if (!black && bytes < (size_t)b->row_size)
+    for (int y = 0; y < height; y++)
+      std::memset(b->pixels + (size_t)y * b->row_size + bytes, 0, (size_t)b->row_size - bytes);
   b->width = width;
   b->height = height;
   b->depth = depth;

@@ -20,8 +20,9 @@ struct PlatBitmap {
 // any other depth w x 4.
 int plat_bitmap_row_size(int width, int depth);
 // A black (all zero) bitmap; null for a depth other than 24 or 32, a size beyond
-// the caps, or no memory.
-PlatBitmap* plat_bitmap_create(int width, int height, int depth);
+// the caps, or no memory. With black 0 only the rows' padding is zero: the
+// caller writes every pixel (clearing first would write them twice).
+PlatBitmap* plat_bitmap_create(int width, int height, int depth, int black = 1);
 // Releases a bitmap; null is ignored.
 void plat_bitmap_free(PlatBitmap* b);
 // Loads a BMP file as a 24-bit bitmap with its own colours; the file's bits per

@@ -21,8 +21,8 @@ uint32_t plat_thread_id();
 // A piece of work done beside the main thread.
 struct PlatTask;
 // Runs work(arg) on a thread of its own and returns at once. Where no thread
-// can be made (the null backend; a browser without threads) the work is done
-// here before returning, and the result is null: nothing is left to wait for.
+// can be made (a browser without threads) the work is done here before
+// returning, and the result is null: nothing is left to wait for.
 PlatTask* plat_task_start(void (*work)(void*), void* arg);
 // Waits until the task's work has returned, and frees the task; null is ignored.
 void plat_task_wait(PlatTask* task);

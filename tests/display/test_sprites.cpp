@@ -2,12 +2,15 @@
 #include "runtime/image/codecs.h"
 #include "runtime/image/drawing.h"
 #include "runtime/image/images.h"
+#include "runtime/image/picture_cache.h"
 #include "runtime/image/start_ahead.h"
+#include "runtime/platform/plat_core.h"
 #include "tests/display/null_screen.h"
 #include "tests/support/test_files.h"
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 namespace {
@@ -461,5 +464,78 @@ TEST_F(SpriteFiles, PicturesDecodedAheadGiveWhatTheirFilesGive) {
   EXPECT_EQ(image_lookup(image)->file_depth, 24);
   image_free(image);
   start_ahead_end();
+  font_shutdown(); // the worker made the font lookups ready too: released as the game does
+}
+
+// Decoded rows kept in a cache file stand for the very bytes they were
+// decoded from: a cache that holds them (here made to hold another picture's,
+// to tell it from decoding) is read instead of the file; a damaged one, one
+// of another decoder, or one whose file has changed gives what the file
+// gives, and is written anew.
+TEST_F(SpriteFiles, KeptDecodingsAreTrustedOnlyWhileWholeAndTrue) {
+  png_encoder_register();
+  png_decoder_register();
+  auto write_png = [&](const std::string& path, uint32_t tint) {
+    std::vector<uint8_t> rows(5 * 2 * 3);
+    for (size_t i = 0; i < rows.size(); i++) rows[i] = (uint8_t)(tint >> (8 * (i % 3)));
+    rows[0] ^= 1; // two colours, so that the key never takes the whole picture
+    EXPECT_TRUE(encode_rows(path.c_str(), rows.data(), IMAGE_FORMAT_PNG, 5, 2, 15, 24, 0, 7, 24));
+  };
+  const std::string png = dir / "a.png", cache = dir / "pictures.cache";
+  write_png(png, 0x00C000);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(plat_read_file(png.c_str(), &bytes, 1 << 20));
+  // What the cache is said to hold for a.png: a blue picture of its size.
+  CachedPicture forged{png, bytes.size(), picture_cache_hash(bytes.data(), bytes.size()),
+                       DecodeInfo{5, 2, 24, 24}, std::vector<uint8_t>(5 * 2 * 3, 0)};
+  for (size_t i = 0; i < forged.rows.size(); i += 3) forged.rows[i] = 0xFF;
+  auto colour_at_start = [&](uint32_t* rgb) {
+    ASSERT_TRUE(start_ahead({png}, cache));
+    int n = sprite_load(-1, png.c_str());
+    ASSERT_NE(n, 0);
+    sprite_draw(n, 0, 0);
+    *rgb = pixel(1, 1);
+    sprite_free(n);
+    start_ahead_end();
+  };
+  auto forge = [&](const std::function<void(std::vector<uint8_t>*)>& damage) {
+    ASSERT_TRUE(picture_cache_write(cache.c_str(), {forged}));
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(plat_read_file(cache.c_str(), &file, 1 << 20));
+    damage(&file);
+    FILE* f = fopen(cache.c_str(), "wb");
+    fwrite(file.data(), 1, file.size(), f);
+    fclose(f);
+  };
+  uint32_t rgb = 0;
+  forge([](std::vector<uint8_t>*) {});
+  colour_at_start(&rgb);
+  EXPECT_EQ(rgb, 0x0000FFu) << "a whole, true cache is read";
+  // The hash of the contents follows the magic; the decoder's name follows it.
+  const std::vector<std::function<void(std::vector<uint8_t>*)>> damages = {
+      [](std::vector<uint8_t>* f) { f->back() ^= 0x40; },
+      [](std::vector<uint8_t>* f) { f->pop_back(); },
+      [](std::vector<uint8_t>* f) { f->push_back(0); },
+      [](std::vector<uint8_t>* f) {
+        (*f)[20] ^= 1; // another decoder, hashed as if it were whole
+        const uint64_t h = picture_cache_hash(f->data() + 16, f->size() - 16);
+        for (int i = 0; i < 8; i++) (*f)[8 + i] = (uint8_t)(h >> (8 * i));
+      }};
+  for (size_t d = 0; d < damages.size(); d++) {
+    forge(damages[d]);
+    colour_at_start(&rgb);
+    EXPECT_EQ(rgb, 0x00C000u) << "damage " << d;
+    std::vector<CachedPicture> kept;
+    ASSERT_TRUE(picture_cache_read(cache.c_str(), &kept)) << "written anew after damage " << d;
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(kept[0].rows, forged.rows);
+  }
+  // The same cache after the file changed to another picture of its size.
+  forge([](std::vector<uint8_t>*) {});
+  write_png(png, 0x00C001);
+  ASSERT_TRUE(plat_read_file(png.c_str(), &bytes, 1 << 20));
+  ASSERT_EQ(bytes.size(), forged.size);
+  colour_at_start(&rgb);
+  EXPECT_EQ(rgb, 0x00C001u) << "a changed file";
   font_shutdown(); // the worker made the font lookups ready too: released as the game does
 }

@@ -46,15 +46,17 @@ TEST(Win32Files, UnicodeNamesOnlyRegularFilesAndWholeWrites) {
   int64_t size = 0;
   EXPECT_EQ(plat_file_kind(file.c_str(), &size), PLAT_FILE);
   EXPECT_EQ(size, 5);
-  EXPECT_EQ(names_in(folder + "\\see"), (std::vector<std::string>{"deep", "\xC3\xBC.txt"}));
+  const std::vector<std::string> only{"deep", "\xC3\xBC.txt"};
+  EXPECT_EQ(names_in(folder + "\\see"), only);
   EXPECT_TRUE(fs::exists(u8(folder) / u8("see") / u8("\xC3\xBC.txt")));
 
   // A failed write, or one told to fail, leaves the old file and nothing else.
   EXPECT_EQ(write_text(file, "second", 0), 0);
   EXPECT_EQ(read_text(file), "first");
+  EXPECT_EQ(names_in(folder + "\\see"), only);
   EXPECT_EQ(write_text(file, "second"), 1);
   EXPECT_EQ(read_text(file), "second");
-  EXPECT_EQ(names_in(folder + "\\see"), (std::vector<std::string>{"deep", "\xC3\xBC.txt"}));
+  EXPECT_EQ(names_in(folder + "\\see"), only);
 
   // Folders and devices are neither read nor replaced; a larger file is refused.
   EXPECT_EQ(plat_open_read((folder + "\\see").c_str(), 100), nullptr);
@@ -76,6 +78,58 @@ TEST(Win32Files, UnicodeNamesOnlyRegularFilesAndWholeWrites) {
   EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_MISSING);
 }
 
+// Wine answers no question about a device by name, so a device name is refused
+// before it is opened. Windows answers some as for a file (NUL is an archive
+// file of no bytes), and a driver may answer what is asked of an open file:
+// here the program's own calls get such answers through its import table, so
+// that only the look at what was opened can tell a device.
+extern "C" BOOL(WINAPI* __imp_GetFileAttributesExW)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
+extern "C" BOOL(WINAPI* __imp_GetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+namespace {
+struct DevicesLookLikeFiles {
+  static inline decltype(__imp_GetFileAttributesExW) real_attributes;
+  static inline decltype(__imp_GetFileInformationByHandle) real_information;
+  static BOOL WINAPI attributes(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID out) {
+    if (real_attributes(name, level, out)) return TRUE;
+    *(WIN32_FILE_ATTRIBUTE_DATA*)out = {FILE_ATTRIBUTE_ARCHIVE, {}, {}, {}, 0, 0};
+    return TRUE;
+  }
+  static BOOL WINAPI information(HANDLE h, LPBY_HANDLE_FILE_INFORMATION out) {
+    if (real_information(h, out)) return TRUE;
+    *out = {};
+    out->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    return TRUE;
+  }
+  template <typename F> static void put(F* slot, F value) {
+    DWORD was;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, was, &was);
+  }
+  DevicesLookLikeFiles() {
+    real_attributes = __imp_GetFileAttributesExW;
+    real_information = __imp_GetFileInformationByHandle;
+    put(&__imp_GetFileAttributesExW, &attributes);
+    put(&__imp_GetFileInformationByHandle, &information);
+  }
+  ~DevicesLookLikeFiles() {
+    put(&__imp_GetFileAttributesExW, real_attributes);
+    put(&__imp_GetFileInformationByHandle, real_information);
+  }
+};
+} // namespace
+
+TEST(Win32Files, ADeviceIsRefusedWhenItsNameLooksLikeAFile) {
+  ScratchDir d;
+  const std::string file = d / "file.txt";
+  ASSERT_EQ(write_text(file, "text"), 1);
+  DevicesLookLikeFiles answers;
+  ASSERT_EQ(plat_file_kind("NUL", nullptr), PLAT_FILE) << "the name looks like a file's";
+  EXPECT_EQ(read_text(file), "text");
+  EXPECT_EQ(plat_open_read("NUL", 100), nullptr);
+  EXPECT_EQ(read_text("NUL"), "<refused>");
+}
+
 TEST(Win32Folders, ThePlayersFolderHoldsCopiesUnderLocalAppData) {
   ScratchDir d;
   const std::string installed = d / "Program Files/Quillmoor", elsewhere = d / "elsewhere",
@@ -85,6 +139,13 @@ TEST(Win32Folders, ThePlayersFolderHoldsCopiesUnderLocalAppData) {
   write_file(installed + "/see/sir0.png", std::string("picture"));
   write_file(installed + "/hear/jjj.wav", std::string("sound"));
   write_file(installed + "/version", std::string("1.01\n"));
+  // Installed files may be read-only; their copies must not be, or the next
+  // version's could not replace them.
+  auto read_only = [](const std::string& name, bool on) {
+    SetFileAttributesW(u8(name).wstring().c_str(),
+                       on ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+  };
+  read_only(installed + "/see/sir0.png", true);
   const fs::path before = fs::current_path();
   SetEnvironmentVariableW(L"LOCALAPPDATA", u8(local).wstring().c_str());
   _wputenv_s(L"LOCALAPPDATA", u8(local).wstring().c_str());
@@ -104,12 +165,35 @@ TEST(Win32Folders, ThePlayersFolderHoldsCopiesUnderLocalAppData) {
   EXPECT_EQ(read_file(player + "/see/sir0.png"), read_file(installed + "/see/sir0.png"));
   EXPECT_EQ(read_file(player + "/hear/jjj.wav"), read_file(installed + "/hear/jjj.wav"));
   EXPECT_FALSE(fs::is_symlink(player + "/see/sir0.png"));
-  // The player's own files stay; a changed installed file is copied again.
+  EXPECT_EQ(GetFileAttributesW(u8(player + "/see/sir0.png").wstring().c_str()) &
+                FILE_ATTRIBUTE_READONLY,
+            0u);
+  // The player's own files stay; a changed installed file is copied again;
+  // what an ended copy of the game left half-written goes, a running one's stays.
   write_file(player + "/see/screen1.bmp", std::string("shot"));
+  read_only(installed + "/see/sir0.png", false);
   write_file(installed + "/see/sir0.png", std::string("new picture"));
+  read_only(installed + "/see/sir0.png", true);
+  STARTUPINFOW start = {sizeof start};
+  PROCESS_INFORMATION ended;
+  wchar_t command[] = L"cmd.exe /c exit 0";
+  ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                             nullptr, &start, &ended));
+  WaitForSingleObject(ended.hProcess, 60000);
+  CloseHandle(ended.hProcess);
+  CloseHandle(ended.hThread);
+  const std::string left =
+                        player + "/see/urth_x4.png." + std::to_string(ended.dwProcessId) + ".part",
+                    running = player + "/see/screen2.bmp." + std::to_string(GetCurrentProcessId()) +
+                              ".part";
+  write_file(left, std::string("half"));
+  write_file(running, std::string("half"));
   EXPECT_EQ(choose(elsewhere), player);
   EXPECT_EQ(read_file(player + "/see/sir0.png"), read_file(installed + "/see/sir0.png"));
   EXPECT_EQ(read_file(player + "/see/screen1.bmp"), (std::vector<uint8_t>{'s', 'h', 'o', 't'}));
+  EXPECT_FALSE(fs::exists(u8(left)));
+  EXPECT_TRUE(fs::exists(u8(running)));
+  read_only(installed + "/see/sir0.png", false);
   // Started in the program's folder, which can take the copies: worked in.
   EXPECT_EQ(choose(installed), installed);
 

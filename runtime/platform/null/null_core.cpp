@@ -1,10 +1,13 @@
-// Null backend: clock, exit, keyboard and message box without a window system.
+// Null backend: clock, exit, tasks, keyboard and message box without a window system.
 #include "runtime/platform/null/null_platform.h"
 #include "runtime/platform/plat_key_routes.h"
 #include "runtime/platform/plat_system.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace {
 struct NullCoreState {
@@ -42,12 +45,29 @@ void null_local_time_set(const PlatLocalTime* time) {
 uint32_t plat_ticks_ms() { return core.clock; }
 void plat_sleep_ms(uint32_t ms) { core.clock += ms; }
 
-// Headless runs keep to one thread: the work is done at once.
+// A real thread, as on a desktop, so that a caller that forgets to wait races
+// in the tests too (where a thread sanitizer sees it).
+struct PlatTask {
+  std::thread thread;
+};
+
 PlatTask* plat_task_start(void (*work)(void*), void* arg) {
+  PlatTask* t = new (std::nothrow) PlatTask;
+  try {
+    if (t) t->thread = std::thread(work, arg);
+  } catch (const std::system_error&) {}
+  if (t && t->thread.joinable()) return t;
+  // No thread to be had: the work is done here, as where there are none.
+  delete t;
   work(arg);
   return nullptr;
 }
-void plat_task_wait(PlatTask*) {}
+
+void plat_task_wait(PlatTask* task) {
+  if (!task) return;
+  task->thread.join();
+  delete task;
+}
 
 void plat_exit(int code) {
   if (core.exit_hook) core.exit_hook(code);

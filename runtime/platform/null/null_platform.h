@@ -1,5 +1,6 @@
 // Test controls of the null backend: no window system, no sound device, a
-// virtual clock that sleeping advances, and a keyboard fed by the test.
+// virtual clock that sleeping advances, and a keyboard fed by the test. Tasks
+// run on real threads, as on a desktop.
 #pragma once
 
 #include "runtime/platform/plat_core.h"

@@ -26,6 +26,7 @@ struct GfxDevice {
   GfxTexture* texture; // stage 0
   int state_sends;     // render states and vertex formats sent, for tests
   int presents;
+  GfxDrawCounts draws; // for benchmarks
 };
 
 // A stretch of texels in one row that a keyed draw treats alike, and where its
@@ -37,9 +38,12 @@ struct KeyedRun {
 };
 enum : uint16_t { RUN_BLENDED = 0x8000 };
 
-// A row's runs: runs[first] up to runs[end].
+// A row's runs, runs[first] up to runs[end], and how many rows from it down
+// have the same texels (itself included): a draw copies each run into all of
+// them at once.
 struct RowRuns {
   uint32_t first, end;
+  uint32_t alike;
 };
 
 // Draws read what they need of a texture's pixels in a shape of their own,
@@ -361,6 +365,8 @@ static int keyed_runs_ready(GfxTexture* t) {
     scan_row(row(j), s->width, run, packed, &runs, &texels, &blended);
     rows[j].end = runs;
   }
+  for (int j = s->height - 1; j >= 0; j--)
+    rows[j].alike = j + 1 < s->height && same[j + 1] == same[j] ? rows[j + 1].alike + 1 : 1;
   t->keyed = block;
   t->rows = rows;
   t->runs = run;
@@ -370,19 +376,85 @@ static int keyed_runs_ready(GfxTexture* t) {
   return 1;
 }
 
-// Copies n texels (n above 0): 16 bytes a step, the last step ending exactly at
-// the end (overlapping the one before), so there is no tail loop and no call.
-static inline void copy_texels(uint8_t* to, const uint32_t* texels, size_t n) {
+typedef uint32_t Texels4 __attribute__((vector_size(16)));
+
+// Copies n texels (n above 0) into each of the K rows (k when K is 0) from to
+// down, pitch bytes apart: 16 bytes a step, each read once for all the rows,
+// the last step ending exactly at the end (overlapping the one before), so
+// there is no tail loop and no call. Four rows are written out in full: the
+// compiler would keep the loop over them.
+template <int K>
+static inline void copy_texels(uint8_t* to, size_t pitch, int k, const uint32_t* texels, size_t n) {
   const uint8_t* from = (const uint8_t*)texels;
   const size_t bytes = 4 * n;
+  uint8_t *r0 = to, *r1 = to + pitch, *r2 = r1 + pitch, *r3 = r2 + pitch;
+  auto put = [&](size_t at, const void* v, size_t size) {
+    if (K == 4) {
+      std::memcpy(r0 + at, v, size);
+      std::memcpy(r1 + at, v, size);
+      std::memcpy(r2 + at, v, size);
+      std::memcpy(r3 + at, v, size);
+    } else {
+      for (int r = 0; r < (K ? K : k); r++) std::memcpy(to + r * pitch + at, v, size);
+    }
+  };
   if (bytes >= 16) {
-    for (size_t i = 0; i + 16 < bytes; i += 16) std::memcpy(to + i, from + i, 16);
-    std::memcpy(to + bytes - 16, from + bytes - 16, 16);
+    Texels4 v;
+    for (size_t i = 0; i + 16 < bytes; i += 16) {
+      std::memcpy(&v, from + i, 16);
+      put(i, &v, 16);
+    }
+    std::memcpy(&v, from + bytes - 16, 16);
+    put(bytes - 16, &v, 16);
   } else if (bytes >= 8) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + bytes - 8, from + bytes - 8, 8);
+    uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + bytes - 8, 8);
+    put(0, &a, 8);
+    put(bytes - 8, &b, 8);
   } else {
-    std::memcpy(to, from, 4);
+    uint32_t a;
+    std::memcpy(&a, from, 4);
+    put(0, &a, 4);
+  }
+}
+
+// Copies the opaque runs of one row into K rows (k when K is 0), the pixel of
+// texel tx at to; when Cut, only texels tx to right - 1.
+template <int K, bool Cut>
+static inline void copy_runs(uint8_t* to, size_t pitch, int k, const KeyedRun* run,
+                             const KeyedRun* end, const uint32_t* packed, int tx, int right) {
+  for (; run < end; run++) {
+    if (!Cut) {
+      copy_texels<K>(to + 4 * (size_t)run->start, pitch, k, packed + run->at, run->length);
+      continue;
+    }
+    const int a = run->start < tx ? tx : run->start;
+    const int b = run->start + run->length > right ? right : run->start + run->length;
+    if (a < b)
+      copy_texels<K>(to + 4 * (size_t)(a - tx), pitch, k, packed + run->at + (a - run->start),
+                     (size_t)(b - a));
+  }
+}
+
+// Copies the opaque runs of texture rows ty to stop - 1 into the rows from dst
+// down, each run into every row like its own at once (art scaled by four has
+// them four by four).
+template <bool Cut>
+static void copy_rows(const GfxTexture* t, uint8_t* dst, size_t pitch, int ty, int stop, int tx,
+                      int right) {
+  for (int j = ty; j < stop;) {
+    const RowRuns& row = t->rows[j];
+    int k = (int)row.alike < stop - j ? (int)row.alike : stop - j;
+    const KeyedRun *first = t->runs + row.first, *end = t->runs + row.end;
+    j += k;
+    for (; k >= 4; k -= 4, dst += 4 * pitch)
+      copy_runs<4, Cut>(dst, pitch, 4, first, end, t->packed, tx, right);
+    if (k == 1)
+      copy_runs<1, Cut>(dst, pitch, 1, first, end, t->packed, tx, right);
+    else if (k)
+      copy_runs<0, Cut>(dst, pitch, k, first, end, t->packed, tx, right);
+    dst += k * pitch;
   }
 }
 
@@ -403,20 +475,20 @@ __attribute__((noinline)) static void blend_run(uint8_t* to, const uint32_t* tex
 // texels never visited.
 static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int rows, int tx,
                             int ty, int n) {
-  const size_t dst_pitch = bb->pitch;
-  uint8_t* dst = bb->pixels + y * dst_pitch + 4 * (size_t)x; // the pixel of texel tx
+  const size_t pitch = bb->pitch;
+  uint8_t* dst = bb->pixels + y * pitch + 4 * (size_t)x; // the pixel of texel tx
   const uint32_t* const packed = t->packed;
   const KeyedRun* const runs = t->runs;
-  const RowRuns *row = t->rows + ty, *const stop = row + rows;
-  if (!t->blended && tx == 0 && n == t->level->width) {
-    // Whole rows of opaque runs, the common case: nothing to cut, nothing to blend.
-    for (; row < stop; row++, dst += dst_pitch)
-      for (const KeyedRun *run = runs + row->first, *end = runs + row->end; run < end; run++)
-        copy_texels(dst + 4 * (size_t)run->start, packed + run->at, run->length);
+  const int right = tx + n;
+  if (!t->blended) {
+    // Opaque runs only, the common case.
+    if (tx == 0 && right == t->level->width)
+      copy_rows<false>(t, dst, pitch, ty, ty + rows, tx, right);
+    else
+      copy_rows<true>(t, dst, pitch, ty, ty + rows, tx, right);
     return;
   }
-  const int right = tx + n;
-  for (; row < stop; row++, dst += dst_pitch) {
+  for (const RowRuns *row = t->rows + ty, *stop = row + rows; row < stop; row++, dst += pitch) {
     for (const KeyedRun *run = runs + row->first, *end = runs + row->end; run < end; run++) {
       const int length = run->length & ~RUN_BLENDED;
       int a = run->start < tx ? tx : run->start, b = run->start + length;
@@ -426,7 +498,7 @@ static void keyed_draw_runs(const GfxTexture* t, Surface* bb, int x, int y, int 
       if (run->length & RUN_BLENDED)
         blend_run(dst + 4 * (size_t)(a - tx), from, b - a);
       else
-        copy_texels(dst + 4 * (size_t)(a - tx), from, (size_t)(b - a));
+        copy_texels<1>(dst + 4 * (size_t)(a - tx), pitch, 1, from, (size_t)(b - a));
     }
   }
 }
@@ -467,6 +539,8 @@ int gfx_draw_primitive_up(GfxDevice* d, int primitive_count, const void* vertice
   bool copy = sf == GFX_BLEND_ONE && df == GFX_BLEND_ZERO;
   bool keyed = sf == GFX_BLEND_SRCALPHA && df == GFX_BLEND_INVSRCALPHA;
   bool fast32 = tex->format == FMT_A8R8G8B8 && bb->format == FMT_X8R8G8B8;
+  (keyed ? d->draws.keyed : d->draws.other)++;
+  if (keyed && (cx0 != x0 || cy0 != y0 || cx1 != x1 || cy1 != y1)) d->draws.keyed_cut++;
   if (keyed && fast32 && keyed_runs_ready(d->texture)) {
     keyed_draw_runs(d->texture, bb, (int)cx0, (int)cy0, (int)(cy1 - cy0), tx, ty, n);
     return GFX_OK;
@@ -574,4 +648,5 @@ uint32_t gfx_device_render_state(GfxDevice* d, int state) {
   return state >= 0 && state < GFX_RS_COUNT ? d->render[state] : 0;
 }
 int gfx_device_presents(GfxDevice* d) { return d->presents; }
+GfxDrawCounts gfx_device_draw_counts(GfxDevice* d) { return d->draws; }
 const GfxPresentParams* gfx_device_params(GfxDevice* d) { return &d->params; }

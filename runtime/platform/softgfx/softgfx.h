@@ -179,5 +179,11 @@ int gfx_device_state_sends(GfxDevice* d);
 uint32_t gfx_device_render_state(GfxDevice* d, int state);
 // Successful presents so far.
 int gfx_device_presents(GfxDevice* d);
+// Draws that reached the back buffer so far: keyed ones (source alpha over
+// inverse source alpha), those of them cut at an edge, and all others.
+struct GfxDrawCounts {
+  int keyed, keyed_cut, other;
+};
+GfxDrawCounts gfx_device_draw_counts(GfxDevice* d);
 // The presentation parameters the device runs with.
 const GfxPresentParams* gfx_device_params(GfxDevice* d);

@@ -1,8 +1,8 @@
 // The web platform's files, on the page's side (linked with --pre-js). The
 // game's folder lives in the browser's memory (emscripten's file system); what
 // the game puts in place there is reported, and the scaled copies of the art
-// are kept in IndexedDB and put back before the next visit starts, so that it
-// starts warm.
+// (and the decoded rows the game keeps beside them) are kept in IndexedDB and
+// put back before the next visit starts, so that it starts warm.
 //
 // The page sets, before this runs:
 //   Module.artStamp      names the art the copies are made from: copies stored
@@ -16,7 +16,7 @@
 //   Module.storing       writes to IndexedDB still under way
 (function () {
   var DB_NAME = 'quillmoor', STORE = 'copies';
-  var kept = /^\/see\/[^/]+_x4\.png$/;
+  var kept = /^\/see\/([^/]+_x4\.png|pictures\.cache)$/;
   var db = null;
   Module['store'] = 'opening';
   Module['restored'] = [];
