@@ -100,6 +100,7 @@ struct GameState {
   int first_hint_time; // now at its first frame
   std::string note;    // what the last key with a note did, "" none
   int note_time;       // now when it was said
+  int ctrl_was_down;   // left Ctrl was down at the last frame's keys
 };
 
 extern GameState game;

@@ -95,9 +95,12 @@ void check_mode_keys() {
     return;
   }
   // F is asked before Ctrl, so an F released without Ctrl is used up there and
-  // cannot switch in a later frame.
-  if (key_released(KEY_F) && key_down(KEY_LCONTROL))
-    if (!open_game_screen(1 - game.windowed)) fatal_error("Screen fail :(");
+  // cannot switch in a later frame. Ctrl let go in the same frame as F counts
+  // as held: a quick Ctrl+F often lets both go between two frames.
+  int ctrl = key_down(KEY_LCONTROL);
+  int switching = key_released(KEY_F) && (ctrl || game.ctrl_was_down);
+  game.ctrl_was_down = ctrl;
+  if (switching && !open_game_screen(1 - game.windowed)) fatal_error("Screen fail :(");
 }
 
 // ---- The way out ----

@@ -3,6 +3,7 @@
 #include "runtime/display/object_table.h"
 #include "runtime/platform/plat_audio.h"
 #include "runtime/platform/plat_core.h"
+#include "runtime/platform/plat_sound_servers.h"
 
 #include <cmath>
 #include <cstring>
@@ -143,6 +144,7 @@ int sound_set_volume(int n, int percent) {
 
 void sound_mute(int muted) {
   snd.muted = muted ? 1 : 0;
+  plat_sound_muted(snd.muted);
   if (!snd.init_ran) return;
   for (int n : object_table_numbers(&snd.table)) {
     SoundRecord* r = sound_lookup(n);

@@ -1,6 +1,7 @@
-// The desktop's sound systems, for a backend that chooses among several: a sound
-// library asked for a device where none is to be had prints its complaints on
-// standard error, so only the systems that can answer are asked.
+// The system's side of sound: the desktop's sound systems, for a backend that
+// chooses among several (a sound library asked for a device where none is to
+// be had prints its complaints on standard error, so only the systems that can
+// answer are asked), and where the player's choice of silence is kept.
 #pragma once
 
 #include <string>
@@ -14,3 +15,6 @@ std::vector<std::string> plat_sound_systems();
 // quiet 1: the messages the system's sound library prints on its own (ALSA's
 // errors) go nowhere until quiet 0 gives them back.
 void plat_sound_library_quiet(int quiet);
+// The player muted (1) or unmuted (0) every sound: the page keeps it for the
+// next visit; desktops keep nothing.
+void plat_sound_muted(int muted);

@@ -149,7 +149,7 @@ TEST_F(ScreenKeys, EscapeHeldWhileFIsReleasedQuitsWithoutSwitching) {
   EXPECT_EQ(null_messages(), "");
 }
 
-TEST_F(ScreenKeys, OnlyFReleasedWithLeftCtrlDownSwitches) {
+TEST_F(ScreenKeys, OnlyFReleasedWithLeftCtrlDownOrLetGoTogetherSwitches) {
   const int right_ctrl = 157;
   null_reset();
   hold_keys({{KEY_F, 5, 8},          // F alone
@@ -161,7 +161,9 @@ TEST_F(ScreenKeys, OnlyFReleasedWithLeftCtrlDownSwitches) {
              {KEY_LCONTROL, 46, 48}, // Ctrl let go before F: that release is used up
              {KEY_F, 46, 49},
              {KEY_LCONTROL, 50, 60}, // F released with the left Ctrl down
-             {KEY_F, 52, 54}});
+             {KEY_F, 52, 54},
+             {KEY_LCONTROL, 60, 63}, // both down and let go together
+             {KEY_F, 60, 63}});
   game_startup();
   PlatWindow* window = window_handle(0);
   for (int i = 0; i < 54; i++) {
@@ -174,6 +176,10 @@ TEST_F(ScreenKeys, OnlyFReleasedWithLeftCtrlDownSwitches) {
   EXPECT_EQ(game.windowed, 0);
   EXPECT_EQ(window_handle(0), nullptr);
   EXPECT_EQ(null_window_full(base_window()), 1);
+  while (null_keyboard_reads() < 63) game_frame();
+  EXPECT_EQ(game.windowed, 0);
+  game_frame();
+  EXPECT_EQ(game.windowed, 1);
 }
 
 TEST_F(ScreenKeys, ASwitchThatFailsEndsWithScreenFail) {

@@ -2,8 +2,10 @@
 #include "runtime/display/window.h"
 #include "runtime/input_sound/keyboard.h"
 #include "runtime/platform/null/null_platform.h"
+#include "runtime/platform/plat_pad.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 struct KeyboardTest : ::testing::Test {
@@ -123,4 +125,25 @@ TEST(KeyboardFocus, NoSnapshotWhileTheScreensWindowLacksTheFocus) {
   window_close_all();
   gui_end();
   display_shutdown();
+}
+
+// The touch controls' small buttons set the bits of the keys they stand for,
+// Ctrl and F together for the full screen, as a pad's controls do.
+TEST(TouchButtons, StandForTheirKeys) {
+  const struct {
+    int control;
+    std::vector<int> keys;
+  } cases[] = {{TOUCH_FULL_SCREEN, {KEY_LCONTROL, KEY_F}},
+               {TOUCH_SCREENSHOT, {KEY_TAB}},
+               {TOUCH_MUTE, {KEY_M}},
+               {TOUCH_QUIT, {KEY_ESCAPE}},
+               {PAD_RIGHT | TOUCH_MUTE, {KEY_M, KEY_RIGHT}}};
+  for (const auto& c : cases) {
+    uint8_t snapshot[256] = {};
+    plat_pad_keys(c.control, snapshot);
+    std::vector<int> down;
+    for (int k = 0; k < 256; k++)
+      if (snapshot[k]) down.push_back(k);
+    EXPECT_EQ(down, c.keys) << c.control;
+  }
 }

@@ -7,17 +7,21 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 
 const types = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.data': 'application/octet-stream', '.png': 'image/png', '.css': 'text/css'};
+  '.data': 'application/octet-stream', '.png': 'image/png', '.css': 'text/css',
+  '.webmanifest': 'application/manifest+json'};
 
-// Resolves to {url, close(), sent: bytes sent per path}.
+// Resolves to {url, close(), sent: bytes sent per path, root: the folder served,
+// which may be changed to serve another build}.
 export function serveSite(root) {
   const gzipped = new Map(); // path -> compressed bytes, made once
   const sent = {};
+  const site = {root, sent,
+    close: () => new Promise((r) => { server.closeAllConnections?.(); server.close(r); })};
   const server = http.createServer((req, res) => {
     let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
     if (name.endsWith('/')) name += 'index.html';
-    const file = path.join(root, path.normalize(name));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    const file = path.join(site.root, path.normalize(name));
+    if (!file.startsWith(site.root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
       res.writeHead(404);
       res.end();
       return;
@@ -46,8 +50,8 @@ export function serveSite(root) {
   return new Promise((resolve, reject) => {
     server.on('error', reject);
     server.listen(0, '127.0.0.1', () => {
-      resolve({url: `http://127.0.0.1:${server.address().port}/`, sent,
-        close: () => new Promise((r) => { server.closeAllConnections?.(); server.close(r); })});
+      site.url = `http://127.0.0.1:${server.address().port}/`;
+      resolve(site);
     });
   });
 }

@@ -1,7 +1,7 @@
 // artgen: makes the game's pictures from the pixel maps and the landscape code.
 //   artgen build <artgen folder> <see folder>    writes every picture the game loads
 //   artgen preview <see folder> <out folder>     writes views of the world at 4x
-//   artgen icons <artgen folder> <out folder>    writes the desktop icons
+//   artgen icons <artgen folder> <out folder>    writes the icons and the web page's still
 #include "tools/artgen/picture.h"
 
 #include <algorithm>
@@ -115,36 +115,48 @@ static int write_icon_source(const Picture& icon, const fs::path& path) {
   return file.good();
 }
 
-// The icon: the figure standing at its start in the meadow, as the game shows
-// it but at a quarter of its size, 16 by 16; each larger icon is that picture
-// scaled by a whole number with hard pixel edges.
+static int write_png(const Picture& pic, const fs::path& path) {
+  std::vector<uint8_t> bytes = png_encode(pic);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  if (bytes.empty() || !file.good())
+    return fprintf(stderr, "artgen: cannot write %s\n", path.c_str()), 0;
+  return 1;
+}
+
+// The icons and the web page's still: the first screen as the game opens it,
+// the figure standing at its start in the meadow, at a quarter of its size
+// (160 by 120: the page shows it with hard pixel edges, as the game does). The
+// icon is the 16 by 16 square around the figure; each larger icon is that
+// picture scaled by a whole number with hard pixel edges: 16 to 256 pixels for
+// desktops, 192 and 512 for the web page's manifest.
 static int icons(const fs::path& src, const fs::path& out) {
   std::vector<Picture> pics;
   if (!draw_all(src, pics)) return 1;
   const Picture *land = find(pics, "urth"), *figure = find(pics, "sir0");
   if (!land || !figure) return fprintf(stderr, "artgen: no landscape or figure\n"), 1;
-  const int left = 22, top = 80; // the figure starts at source x 25 on the walking line
-  Picture base = picture_make("icon", 16, 16, 0);
-  for (int y = 0; y < 16; y++)
-    for (int x = 0; x < 16; x++) base.set(x, y, land->at(left + x, top + y));
+  Picture still = picture_make("still", 160, 120, 0);
+  for (int y = 0; y < 120; y++)
+    for (int x = 0; x < 160; x++) still.set(x, y, land->at(x, y));
+  // The figure starts at source x 25, standing on the walking line (row 95).
   for (int y = 0; y < figure->height; y++)
     for (int x = 0; x < figure->width; x++)
-      if (figure->at(x, y) != KEY)
-        base.set(25 - left + x, 95 - figure->height - top + y, figure->at(x, y));
+      if (figure->at(x, y) != KEY) still.set(25 + x, 95 - figure->height + y, figure->at(x, y));
+  if (png_palette_depth(still) < 0) still.kind = PNG_RGB;
+  const int left = 22, top = 80;
+  Picture base = picture_make("icon", 16, 16, 0);
+  for (int y = 0; y < 16; y++)
+    for (int x = 0; x < 16; x++) base.set(x, y, still.at(left + x, top + y));
   std::error_code ec;
   fs::create_directories(out, ec);
-  for (int size : {16, 32, 48, 64, 128, 256}) {
+  if (!write_png(still, out / "still.png")) return 1;
+  for (int size : {16, 32, 48, 64, 128, 192, 256, 512}) {
     Picture icon = picture_make("icon", size, size, 0);
     for (int y = 0; y < size; y++)
       for (int x = 0; x < size; x++) icon.set(x, y, base.at(x * 16 / size, y * 16 / size));
     // The 64-pixel one goes into the program too, for its window.
     if (size == 64 && !write_icon_source(icon, out / "window_icon.inc")) return 1;
-    std::vector<uint8_t> bytes = png_encode(icon);
-    fs::path path = out / ("icon" + std::to_string(size) + ".png");
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write((const char*)bytes.data(), (std::streamsize)bytes.size());
-    if (bytes.empty() || !file.good())
-      return fprintf(stderr, "artgen: cannot write %s\n", path.c_str()), 1;
+    if (!write_png(icon, out / ("icon" + std::to_string(size) + ".png"))) return 1;
   }
   return 0;
 }

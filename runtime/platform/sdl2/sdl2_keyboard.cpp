@@ -1,6 +1,6 @@
 // SDL2 backend: the keyboard snapshot in the game's scancode numbering (the PC
 // keyboard's set-1 make codes, extended keys with 128 added), with the keys
-// that connected game pads stand for.
+// that connected game pads and the page's touch controls stand for.
 #include "runtime/platform/plat_core.h"
 #include "runtime/platform/plat_key_routes.h"
 #include "runtime/platform/plat_pad.h"
@@ -244,9 +244,11 @@ int plat_keyboard_read(uint8_t snapshot[256], PlatWindow* owner) {
   for (const KeyMap& k : key_map)
     if ((int)k.sdl < count && state[k.sdl]) physical[k.code] = 0x80;
   plat_keys_routed(physical, snapshot); // the player's choice of keys; pads stay as they are
+  int controls = plat_touch_controls();
   if (pads.ready) {
     pads_follow();
-    plat_pad_keys(pad_controls(), snapshot);
+    controls |= pad_controls();
   }
+  plat_pad_keys(controls, snapshot);
   return 1;
 }

@@ -3,15 +3,17 @@
 // goes, takes the canvas's key and focus handlers with it, so the game's
 // windows (its window, the hidden base window that becomes the full screen)
 // are records of ours over one SDL window made at the first window and kept
-// until the display closes. The canvas shows the window last shown, always
-// 640x480 for the game: the page scales it by whole numbers, in its place or in
-// the browser's full screen (which the page asks for when a window is shown
-// full: Module.fullScreen).
+// until the display closes; SDL brings its keys, focus and events. The canvas
+// shows the window last shown. The page sizes the canvas as the desktop fits a
+// frame, in the device's pixels (whole multiples are left to the browser at
+// 640x480, the sharp fit is drawn here at its size), and asks the browser for
+// its full screen when a window is shown full (Module.fullScreen).
 #include "runtime/platform/plat_window.h"
 
 #include <SDL.h>
 #include <cstring>
 #include <emscripten.h>
+#include <vector>
 
 struct PlatWindow {
   PlatWindow* parent; // child areas: the window they sit in
@@ -20,12 +22,10 @@ struct PlatWindow {
 };
 
 struct WebWindowState {
-  int opened;               // plat_display_open calls not yet given back
-  SDL_Window* canvas;       // the one SDL window, made at the first window
-  SDL_Renderer* renderer;   // its renderer, made at the first present
-  SDL_Texture* texture;     // streaming, the size of the frames presented
-  int texture_w, texture_h; // that size
-  PlatWindow* shown;        // the window the canvas shows; null when none is
+  int opened;                   // plat_display_open calls not yet given back
+  SDL_Window* canvas;           // the one SDL window, made at the first window
+  PlatWindow* shown;            // the window the canvas shows; null when none is
+  std::vector<uint32_t> pixels; // the frame as the canvas takes it: bytes R, G, B, A
 };
 static WebWindowState ww;
 
@@ -46,8 +46,6 @@ int plat_display_lacks_keyboard() { return 0; }
 
 void plat_display_close() {
   if (!ww.opened || --ww.opened) return;
-  if (ww.texture) SDL_DestroyTexture(ww.texture);
-  if (ww.renderer) SDL_DestroyRenderer(ww.renderer);
   if (ww.canvas) SDL_DestroyWindow(ww.canvas);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   ww = WebWindowState{};
@@ -177,34 +175,47 @@ void plat_cursor_show(int show) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
-static int ensure_texture(int width, int height) {
-  if (!ww.renderer) ww.renderer = SDL_CreateRenderer(ww.canvas, -1, 0);
-  if (!ww.renderer) return 0;
-  if (ww.texture && ww.texture_w == width && ww.texture_h == height) return 1;
-  if (ww.texture) SDL_DestroyTexture(ww.texture);
-  ww.texture = SDL_CreateTexture(ww.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                 width, height);
-  if (!ww.texture) return 0;
-  ww.texture_w = width;
-  ww.texture_h = height;
-  // The canvas takes the frame's own size; the page scales it.
-  SDL_SetWindowSize(ww.canvas, width, height);
-  return 1;
+// The canvas takes bytes R, G, B, A; the frame's pixels are 0x00RRGGBB.
+static void to_canvas_order(uint32_t* row, const uint32_t* from, int count) {
+  for (int i = 0; i < count; i++) {
+    uint32_t p = from[i];
+    row[i] = 0xFF000000u | (p & 0xFF00) | (p >> 16 & 0xFF) | (p & 0xFF) << 16;
+  }
 }
 
-// Every frame fills the canvas pixel for pixel, wherever dst would put it on
-// a desktop: the page does the scaling, by whole numbers.
+// Every frame fills the canvas, wherever dst would put it on a desktop: at
+// the size the page chose (Module.frameWidth and frameHeight, see the file's head).
 int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src, const PlatRect*) {
   PlatWindow* top = top_of(w);
   if (!top || top != ww.shown || !frame || src->width < 1 || src->height < 1) return 0;
-  if (!ensure_texture(src->width, src->height)) return 0;
-  void* pixels;
-  int pitch;
-  if (SDL_LockTexture(ww.texture, nullptr, &pixels, &pitch) != 0) return 0;
-  Surface target = {(uint8_t*)pixels, src->width, src->height, pitch, FMT_X8R8G8B8, 0, 0};
-  surface_copy(&target, 0, 0, frame, src->x, src->y, src->width, src->height);
-  SDL_UnlockTexture(ww.texture);
-  SDL_RenderCopy(ww.renderer, ww.texture, nullptr, nullptr);
-  SDL_RenderPresent(ww.renderer);
+  int width = EM_ASM_INT({ return Module['frameWidth'] || 640; });
+  int height = EM_ASM_INT({ return Module['frameHeight'] || 480; });
+  if (width < 1 || height < 1 || width > 8192 || height > 8192 ||
+      surface_bytes_per_pixel(frame->format) != 4 || src->x < 0 || src->y < 0 ||
+      src->x + src->width > frame->width || src->y + src->height > frame->height)
+    return 0;
+  ww.pixels.resize((size_t)width * height);
+  if (width == src->width && height == src->height) {
+    for (int y = 0; y < height; y++)
+      to_canvas_order(
+          &ww.pixels[(size_t)y * width],
+          (const uint32_t*)(frame->pixels + (size_t)(src->y + y) * frame->pitch) + src->x, width);
+  } else {
+    Surface out = {(uint8_t*)ww.pixels.data(), width, height, 4 * width, FMT_X8R8G8B8, 0, 0};
+    PlatRect to = {0, 0, width, height};
+    if (!plat_scale_frame(&out, &to, frame, src)) return 0;
+    to_canvas_order(ww.pixels.data(), ww.pixels.data(), width * height);
+  }
+  EM_ASM(
+      {
+        var canvas = Module['canvas'];
+        if (canvas.width != $1) canvas.width = $1;
+        if (canvas.height != $2) canvas.height = $2;
+        var context = canvas.quillContext || (canvas.quillContext = canvas.getContext('2d'));
+        context.putImageData(
+            new ImageData(new Uint8ClampedArray(HEAPU8.buffer, $0, $1 * $2 * 4), $1, $2), 0, 0);
+        if (Module['onFrame']) Module['onFrame']();
+      },
+      ww.pixels.data(), width, height);
   return 1;
 }

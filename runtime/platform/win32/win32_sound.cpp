@@ -4,3 +4,4 @@
 
 std::vector<std::string> plat_sound_systems() { return {}; }
 void plat_sound_library_quiet(int) {}
+void plat_sound_muted(int) {}
