@@ -68,7 +68,7 @@ void game_startup() {
   if (game.sound_ok)
     load_sounds();
   else
-    fputs("quillmoor: no sound device; playing silently\n", stderr);
+    process_report("quillmoor: no sound device; playing silently\n");
   if (options.mute) sound_mute(1);
   first_hint_start();
   build_world();

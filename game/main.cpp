@@ -28,6 +28,6 @@ int main(int argc, char** argv) {
   std::string report;
   work_folder_choose(folder_of_program(QUILL_DATA_FROM_PROGRAM), &report);
   controls_load(&report);
-  fputs(report.c_str(), stderr);
+  process_report(report);
   game_main();
 }

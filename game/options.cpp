@@ -34,7 +34,7 @@ static int parse_scale(const char* value) {
 }
 
 int options_parse(int argc, const char* const* argv, std::string* text, int* code) {
-  options = GameOptions{1, 0, SCREEN_FIT_AUTO};
+  options = GameOptions{SCALE_OF_DISPLAY, 0, SCREEN_FIT_AUTO};
   options.first_hint = 1;
   for (int i = 1; i < argc; i++) {
     const char* arg = argv[i];

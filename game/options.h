@@ -4,7 +4,8 @@
 #include <string>
 
 struct GameOptions {
-  int scale;        // window size in whole multiples of 640x480, 1-8; 0 picks the largest that fits
+  int scale;        // window size in whole multiples of 640x480, 1-8; 0 picks the largest that
+                    // fits; SCALE_OF_DISPLAY (no --scale) follows the display's scale
   int gentle_flash; // Space flashes blended over the frame, at most three a second
   int fit;          // how the screen fills a bigger area: a ScreenFit, SCREEN_FIT_AUTO unless asked
   int mute = 0;     // start with every sound muted
@@ -12,6 +13,7 @@ struct GameOptions {
 };
 
 extern GameOptions options;
+const int SCALE_OF_DISPLAY = -1;
 
 // Reads the command line into `options` (cleared first). Returns 1 when the
 // game should start; 0 when it should not, with what to print in *text and

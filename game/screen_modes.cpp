@@ -46,19 +46,22 @@ int open_game_screen(int windowed) {
   if (windowed == 1) {
     // A window that opened stays open when the screen inside it fails. The
     // screen fills the window however the player sizes it.
-    int scale = options.scale;
+    // Without --scale the window follows the display's scale (on a 150%
+    // display, twice the size), where it fits.
+    const int wanted = options.scale == SCALE_OF_DISPLAY ? window_display_scale() : options.scale;
+    int scale = wanted;
     if (window_open(0, 0, 0, screen_w, screen_h, controls_window_title().c_str(), window_flags) &&
         window_set_icon(0, window_icon, window_icon_side, window_icon_side) &&
-        (options.scale == 1 || (scale = window_scale(0, screen_w, screen_h, options.scale))) &&
+        (wanted == 1 || (scale = window_scale(0, screen_w, screen_h, wanted))) &&
         screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 1, 0, 0)) {
       game.windowed = 1;
       result = 1;
     }
     // Said at the first opening only, not at every return from the full screen.
     if (scale < options.scale && !game.screen_open)
-      fprintf(stderr,
-              "quillmoor: --scale %d does not fit this desktop; the window is %d times 640x480\n",
-              options.scale, scale);
+      process_report("quillmoor: --scale " + std::to_string(options.scale) +
+                     " does not fit this desktop; the window is " + std::to_string(scale) +
+                     " times 640x480\n");
   } else if (windowed == 0) {
     if (screen_open_full(screen_w, screen_h, 32, "Quillmoor")) {
       game.windowed = 0;
@@ -122,7 +125,10 @@ void fatal_error(const std::string& message) {
   const std::string text = message; // the caller's string may die with the runtime
   // The box must not appear behind a full screen or inside a dead window.
   close_game_screen();
-  if (!text.empty()) message_box("Quillmoor - Error", text.c_str(), 16);
+  if (!text.empty()) {
+    process_log("quillmoor: " + text + "\n");
+    message_box("Quillmoor - Error", text.c_str(), 16);
+  }
   // Sounds 2 and 10 fade over about a second; without them this is only the wait.
   for (int v = 20; v >= 0; v--) {
     sound_set_volume(2, v * 5);

@@ -4,6 +4,7 @@
 #include "game/work_folder.h"
 #include "runtime/core/dates.h"
 #include "runtime/core/folders.h"
+#include "runtime/core/process.h"
 #include "runtime/display/sprites.h"
 #include "runtime/display/window.h"
 #include "runtime/image/codecs.h"
@@ -63,20 +64,16 @@ static int make_scaled_sprite(const std::string& source, const std::string& copy
       if (std::find(assets.told_odd.begin(), assets.told_odd.end(), copy) ==
           assets.told_odd.end()) {
         assets.told_odd.push_back(copy);
-        std::string shown = folder_current() + "/" + copy.substr(2);
-        std::replace(shown.begin(), shown.end(), '\\', '/');
-        fprintf(stderr,
-                "quillmoor: %s is %s, not a scaled picture; that picture is kept in memory\n",
-                shown.c_str(), odd.c_str());
+        process_report("quillmoor: " + file_shown(folder_current() + "/" + copy.substr(2)) +
+                       " is " + odd + ", not a scaled picture; that picture is kept in memory\n");
       }
     } else if (work_folder_writable() && !image_save(image, copy.c_str(), IMAGE_FORMAT_PNG) &&
                !assets.told_unkept) {
       assets.told_unkept = 1;
       const std::string why = strerror(errno);
-      fprintf(stderr,
-              "quillmoor: cannot keep the scaled pictures in %s/see (%s); they are made "
-              "again at every start\n",
-              folder_current().c_str(), why.c_str());
+      process_report("quillmoor: cannot keep the scaled pictures in " +
+                     file_shown(folder_current() + "/see") + " (" + why +
+                     "); they are made again at every start\n");
     }
     sprite = keyed(sprite_from_image(-1, image));
   }
@@ -92,8 +89,8 @@ static void tell_missing(const std::vector<std::string>& missing) {
   std::string names;
   for (size_t i = 0; i < missing.size() && i < 4; i++) names += (i ? ", " : "") + missing[i];
   if (missing.size() > 4) names += " and " + std::to_string(missing.size() - 4) + " more";
-  fprintf(stderr, "quillmoor: cannot load %zu of the game's pictures: %s\n", missing.size(),
-          names.c_str());
+  process_report("quillmoor: cannot load " + std::to_string(missing.size()) +
+                 " of the game's pictures: " + names + "\n");
 }
 
 int load_scaled_sprite(const std::string& name, int reload) {

@@ -16,6 +16,10 @@ struct WorkFolderState {
 // Until a folder is chosen (a test's own), the current one is the game's.
 static WorkFolderState work = {"", "", 0, 1};
 
+// The file an installer leaves beside the installed art: that folder is the
+// installer's, never the game's to write, even where it could.
+static const char* const INSTALLED_MARK = "installed";
+
 static const char* const parts[2][2] = {{"see", "pictures"}, {"hear", "sounds"}};
 
 static bool holds_art(const std::string& folder) {
@@ -128,10 +132,10 @@ static void remove_leftovers() {
 int work_folder_choose(const std::string& installed, std::string* report) {
   work = WorkFolderState{};
   // The scaled copies and screenshots go to see/; a folder that holds the art
-  // but cannot take them (an installed game's own folder on Windows) is worked
-  // in only when no better one can be had.
+  // but cannot take them, or that an installer marked as its own (which an
+  // elevated player could write), is worked in only when no better one can be had.
   const bool here = holds_art(".");
-  if (here && folder_takes_files("see")) {
+  if (here && file_size(INSTALLED_MARK) < 0 && folder_takes_files("see")) {
     work.own = 1;
     remove_leftovers();
     return 1;
@@ -165,10 +169,11 @@ int work_folder_choose(const std::string& installed, std::string* report) {
   if (here) return 1;
   // Run on here, with whatever this folder holds.
   work.read_only = 1; // nothing written: it is no folder of the game's
-  const char* hint = is_installed ? "" : " (start the game from its data folder, build/data)";
+  const std::string hint = is_installed ? "" : folder_art_advice();
   for (const auto& part : parts)
     if (file_size(part[0]) != -2)
-      *report += std::string("quillmoor: no ") + part[1] + " in ./" + part[0] + hint + "\n";
+      *report += std::string("quillmoor: no ") + part[1] + " in " +
+                 file_shown(std::string("./") + part[0]) + hint + "\n";
   return 0;
 }
 
@@ -194,14 +199,9 @@ int work_folder_keep(const char* name, const std::string& text) {
 
 std::string work_folder_shown(const std::string& name) {
   std::string folder = work.user;
-  if (folder.empty()) return name;
+  if (folder.empty()) return file_shown(name);
   const char* home = getenv("HOME");
   const size_t h = home ? strlen(home) : 0;
   if (h > 1 && folder.compare(0, h, home) == 0 && folder[h] == '/') folder = "~" + folder.substr(h);
-  std::string shown = name;
-  // The separator the player's system shows.
-  if (folder.find('\\') != std::string::npos)
-    for (char& c : shown)
-      if (c == '/') c = '\\';
-  return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + shown;
+  return file_shown(folder + "/" + name);
 }

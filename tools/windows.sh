@@ -60,33 +60,51 @@ cp "$out/version" "$stage/"
 find "$out/data/see" -maxdepth 1 -name '*.png' ! -name '*_x4.png' -exec cp {} "$stage/see/" \;
 cp "$out"/data/hear/*.wav "$stage/hear/"
 cp "$out"/fonts/*.ttf "$stage/fonts/"
-cp packaging/copyright "$stage/licences/Quillmoor.txt"
+cp LICENSE "$stage/licences/Quillmoor.txt"
+cp packaging/windows/README.txt "$stage/"
 cp "$deps"/licences/*.txt "$stage/licences/"
 cp /usr/share/doc/fonts-liberation/copyright "$stage/licences/Liberation-fonts.txt"
 # The compiler's runtime, linked into the program.
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licences/MinGW-w64.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licences/GCC-runtime.txt"
 # Windows' own line endings for the texts a player may open.
-for f in "$stage"/licences/*.txt; do sed -i 's/\r*$/\r/' "$f"; done
+for f in "$stage"/README.txt "$stage"/licences/*.txt; do sed -i 's/\r*$/\r/' "$f"; done
 
 rm -f "$out/$name-windows.zip"
 (cd "$out" && TZ=UTC zip -qrX "$name-windows.zip" "$name")
 
 # The installer installs exactly the staged files; the lists are written for
 # it, so that the uninstaller removes those and nothing of the player's.
-(cd "$stage" && find . -type f | sort) | while read -r f; do
-  f=${f#./}
-  sub=$(dirname "$f" | sed 's|^\.$||; s|/|\\|g')
-  printf 'SetOutPath "$INSTDIR\\%s"\nFile "%s"\n' "$sub" "$stage/$f"
-done >"$out/installer-files.nsh"
-{
-  (cd "$stage" && find . -type f | sort -r) | sed 's|^\./||; s|/|\\|g; s|^|Delete "${ROOT}\\|; s|$|"|'
-  (cd "$stage" && find . -mindepth 1 -type d | sort -r) |
-    sed 's|^\./||; s|/|\\|g; s|^|RMDir "${ROOT}\\|; s|$|"|'
-} >"$out/uninstaller-files.nsh"
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DOUT="$out/$name-setup.exe" \
-  -DICON="$out/packaging/windows/quillmoor.ico" -DFILES="$out/installer-files.nsh" \
-  -DUNFILES="$out/uninstaller-files.nsh" -DLICENCE="$stage/licences/Quillmoor.txt" \
-  packaging/windows/installer.nsi >&2
+# installer STAGE VERSION OUT.exe [makensis options]
+installer() {
+  local stage=$1 version=$2 exe=$3
+  shift 3
+  (cd "$stage" && find . -type f | sort) | while read -r f; do
+    f=${f#./}
+    sub=$(dirname "$f" | sed 's|^\.$||; s|/|\\|g')
+    printf 'SetOutPath "$INSTDIR\\%s"\nFile "%s"\n' "$sub" "$stage/$f"
+  done >"$stage.files.nsh"
+  {
+    (cd "$stage" && find . -type f | sort -r) | sed 's|^\./||; s|/|\\|g; s|^|Delete "${ROOT}\\|; s|$|"|'
+    (cd "$stage" && find . -mindepth 1 -type d | sort -r) |
+      sed 's|^\./||; s|/|\\|g; s|^|RMDir "${ROOT}\\|; s|$|"|'
+  } >"$stage.unfiles.nsh"
+  makensis -V2 -INPUTCHARSET UTF8 "$@" -DVERSION="$version" -DOUT="$exe" \
+    -DICON="$out/packaging/windows/quillmoor.ico" -DFILES="$stage.files.nsh" \
+    -DUNFILES="$stage.unfiles.nsh" -DLICENCE="$stage/licences/Quillmoor.txt" \
+    -DPICTURE="$out/packaging/windows/installer.bmp" packaging/windows/installer.nsi >&2
+}
+installer "$stage" "$version" "$out/$name-setup.exe"
+
+# For the tests' upgrade: an older version whose files the newer one does not all have.
+if [ "$tests" = ON ]; then
+  older=$out/older/Quillmoor-1.0
+  rm -rf "$out/older"
+  mkdir -p "$out/older"
+  cp -r "$stage" "$older"
+  echo "1.0" >"$older/version"
+  echo "only in 1.0" >"$older/licences/Older.txt"
+  installer "$older" 1.0 "$out/older/Quillmoor-1.0-setup.exe" -DCOMPRESSOR=zlib
+fi
 
 ls -l "$out/$name-windows.zip" "$out/$name-setup.exe" | awk '{print $5, $9}'

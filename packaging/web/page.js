@@ -216,9 +216,9 @@
     }
   }
   play.addEventListener('click', start);
+  // Any key starts too, but Tab, which moves the focus as it should.
   window.addEventListener('keydown', function (e) {
-    if (page.state === 'ready' && !e.repeat && !e.ctrlKey && !e.altKey && !e.metaKey &&
-        e.target.tagName !== 'BUTTON')
+    if (page.state === 'ready' && !e.repeat && !e.ctrlKey && !e.altKey && !e.metaKey && e.code !== 'Tab')
       start(e);
   });
 

@@ -90,7 +90,8 @@ std::string date_format(const char* mask, Date date) {
 
 int64_t file_size(const char* path) {
   if (!path || !*path) return -1;
-  std::string copy(path, strnlen(path, 260));
+  // The whole path: one cut at Windows' old 260 characters would name another file.
+  std::string copy(path);
   // "C:" and "C:\" name drives, which this platform does not have.
   if ((copy.size() == 2 || copy.size() == 3) && copy[1] == ':') return -1;
   while (copy.size() > 1 && (copy.back() == '\\' || copy.back() == '/')) copy.pop_back();

@@ -2,11 +2,14 @@
 
 #include "runtime/platform/plat_core.h"
 #include "runtime/platform/plat_folders.h"
+#include "runtime/platform/plat_report.h"
 
 std::string folder_of_program(const char* relative) { return plat_program_relative(relative); }
 std::string folder_user_data() { return plat_user_data_folder(); }
 std::string folder_user_settings() { return plat_user_config_folder(); }
 std::string folder_current() { return plat_current_folder(); }
+std::string folder_art_advice() { return plat_art_advice(); }
+std::string file_shown(const std::string& name) { return plat_path(name.c_str()); }
 int folder_enter(const char* path) { return plat_change_folder(path); }
 
 int file_writable(const char* name) {

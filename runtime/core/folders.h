@@ -19,6 +19,11 @@ std::string folder_user_data();
 std::string folder_user_settings();
 // The working folder as an absolute path; "" when it cannot be known.
 std::string folder_current();
+// How this system's game is laid out, as " (...)", said with art that is
+// missing where the game looks for it; "" when there is nothing to advise.
+std::string folder_art_advice();
+// A file's name written with this system's folder separator.
+std::string file_shown(const std::string& name);
 // 1 when a file can be written in folder (one is begun there and dropped).
 int folder_takes_files(const char* folder);
 // Makes path the working folder; 0 on failure, with errno saying why.

@@ -115,6 +115,12 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
   return n == -1 ? (intptr_t)number : (intptr_t)handle;
 }
 
+int window_display_scale() {
+  PlatDesktop desk = {};
+  if (!plat_display_desktop(&desk) || desk.scale_percent <= 100) return 1;
+  return (desk.scale_percent + 50) / 100;
+}
+
 int window_scale(int n, int width, int height, int scale) {
   WindowRecord* r = window_lookup(n);
   PlatDesktop desk;

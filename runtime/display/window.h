@@ -52,6 +52,10 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
 // desktop; a scale whose client area would not fit the desktop becomes the
 // largest that does. Returns the scale used (1 at least), 0 when there is no window n.
 int window_scale(int n, int width, int height, int scale);
+// The whole multiple of its size a window should take on the display: the
+// scale the player set for it (150%: 2) rounded to the nearest whole number,
+// halves up; 1 where none is set or there is no display.
+int window_display_scale();
 // Gives window n the icon the desktop shows for it: width x height pixels,
 // 0xAARRGGBB, top row first; 0 when there is no window n.
 int window_set_icon(int n, const uint32_t* argb, int width, int height);

@@ -10,6 +10,9 @@ uint32_t sys_monotonic_ms();
 // Sleeps ms milliseconds, resumed when interrupted.
 void sys_sleep_ms(uint32_t ms);
 void sys_local_time(PlatLocalTime* out);
+// The scale the player set for the display in percent (150 for 150%), where the
+// system asks programs to follow it (Windows); 100 elsewhere.
+int sys_display_scale_percent();
 
 // Around a message box that the window system may show from a process of its
 // own (SDL's on X11 and Wayland): begin returns 0, and no box should be shown,

@@ -17,9 +17,10 @@ struct PlatRect {
 
 struct PlatDesktop {
   int width, height;
-  int format;       // a SurfaceFormat: the desktop's pixel layout
-  int refresh_rate; // Hz, 0 when unknown
-  PlatRect usable;  // where windows go: the desktop but for its panels and docks
+  int format;        // a SurfaceFormat: the desktop's pixel layout
+  int refresh_rate;  // Hz, 0 when unknown
+  PlatRect usable;   // where windows go: the desktop but for its panels and docks
+  int scale_percent; // the display's scale its user set (150 for 150%); 0 or 100: none
 };
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.

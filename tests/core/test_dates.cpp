@@ -1,4 +1,5 @@
 #include "runtime/core/dates.h"
+#include "runtime/core/folders.h"
 #include "runtime/platform/null/null_platform.h"
 #include "tests/support/test_files.h"
 
@@ -68,6 +69,12 @@ TEST(FileSize, FilesFoldersAndNothing) {
   EXPECT_EQ(file_size((dir.path + "\\\\").c_str()), -2);
   EXPECT_EQ(file_size(""), -1);
   EXPECT_EQ(file_size(nullptr), -1);
+  // Past 260 characters, the whole path is probed, not the folder it was cut at.
+  std::string deep = dir.path;
+  while (deep.size() < 300) deep += "/" + std::string(50, 'q');
+  ASSERT_EQ(folder_make(deep.c_str()), 1);
+  ASSERT_EQ(file_write_all((deep + "/three").c_str(), {'a', 'b', 'c'}), 1);
+  EXPECT_EQ(file_size((deep + "/three").c_str()), 3);
 }
 
 TEST(FileSize, BackslashesSeparateFolders) {

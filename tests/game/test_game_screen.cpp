@@ -69,18 +69,20 @@ TEST(GameWindow, BiggerWindowsShowTheScreenInWholeMultiplesThatFit) {
     const char* what;
     int scale;
     int width, height; // of the desktop
+    int scale_percent; // the display's
     PlatRect usable;
     PlatBorders borders;
     const char* window;
   } cases[] = {
-      {"as before", 1, 1280, 1024, {0, 0, 1280, 1024}, {30, 2, 2, 2}, "320,272 640x480"},
-      {"twice", 2, 1280, 1024, {0, 0, 1280, 1024}, {0, 0, 0, 0}, "0,32 1280x960"},
-      {"more than fits", 3, 1920, 1080, {0, 40, 1920, 1040}, {30, 0, 0, 0}, "320,60 1280x960"},
-      {"auto", 0, 1920, 1080, {0, 32, 1920, 1048}, {30, 0, 0, 0}, "320,91 1280x960"},
+      {"as before", 1, 1280, 1024, 100, {0, 0, 1280, 1024}, {30, 2, 2, 2}, "320,272 640x480"},
+      {"twice", 2, 1280, 1024, 100, {0, 0, 1280, 1024}, {0, 0, 0, 0}, "0,32 1280x960"},
+      {"more than fits", 3, 1920, 1080, 100, {0, 40, 1920, 1040}, {30, 0, 0, 0}, "320,60 1280x960"},
+      {"auto", 0, 1920, 1080, 100, {0, 32, 1920, 1048}, {30, 0, 0, 0}, "320,91 1280x960"},
       {"auto, a title bar too many",
        0,
        1280,
        1024,
+       100,
        {0, 0, 1280, 994},
        {37, 0, 0, 0},
        "320,275 640x480"},
@@ -88,13 +90,48 @@ TEST(GameWindow, BiggerWindowsShowTheScreenInWholeMultiplesThatFit) {
        0,
        3840,
        2160,
+       100,
        {0, 0, 3840, 2160},
        {30, 1, 1, 1},
        "640,134 2560x1920"},
+      // Without --scale, the display's scale rounded, halves up, where it fits.
+      {"a 150% display",
+       SCALE_OF_DISPLAY,
+       1920,
+       1080,
+       150,
+       {0, 0, 1920, 1080},
+       {0, 0, 0, 0},
+       "320,60 1280x960"},
+      {"a 125% display",
+       SCALE_OF_DISPLAY,
+       1920,
+       1080,
+       125,
+       {0, 0, 1920, 1080},
+       {0, 0, 0, 0},
+       "640,300 640x480"},
+      {"a 150% display, too small",
+       SCALE_OF_DISPLAY,
+       1366,
+       768,
+       150,
+       {0, 0, 1366, 768},
+       {0, 0, 0, 0},
+       "363,144 640x480"},
+      {"a 150% display, --scale 1",
+       1,
+       1920,
+       1080,
+       150,
+       {0, 0, 1920, 1080},
+       {0, 0, 0, 0},
+       "640,300 640x480"},
   };
   for (const auto& c : cases) {
     null_reset();
     null_display_set(c.width, c.height, FMT_X8R8G8B8, 60);
+    null_display_scale(c.scale_percent);
     null_display_usable(c.usable);
     null_window_borders(c.borders);
     options.scale = c.scale;

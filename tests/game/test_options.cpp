@@ -15,7 +15,7 @@ TEST(CommandLine, NoOptionsStartsAsBefore) {
   int code;
   options.scale = 5;
   EXPECT_EQ(parse({}, &text, &code), 1);
-  EXPECT_EQ(options.scale, 1);
+  EXPECT_EQ(options.scale, SCALE_OF_DISPLAY) << "the window follows the display's scale";
   EXPECT_EQ(options.gentle_flash, 0);
   EXPECT_EQ(options.mute, 0);
   EXPECT_EQ(options.first_hint, 1) << "a first start shows its hint";

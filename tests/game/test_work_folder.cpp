@@ -178,6 +178,18 @@ TEST_F(WorkFolder, ThePlayersFolderFollowsTheBaseDirectoryRulesOrTheInstalledFol
       << "nothing written into the installed folder";
 }
 
+// A folder its installer marked is the installer's: never worked in, though it
+// holds the art and takes files (an elevated player could write Program Files).
+TEST_F(WorkFolder, AFolderItsInstallerMarkedIsNeverWorkedIn) {
+  EXPECT_EQ(choose(installed.path, installed.path, nullptr, home.path.c_str()).folder,
+            installed.path);
+  write_file(installed / "installed", "AllUsers\r\n");
+  Choice got = choose(installed.path, installed.path, nullptr, home.path.c_str());
+  EXPECT_EQ(got.folder, user);
+  EXPECT_EQ(got.report, "");
+  EXPECT_EQ(work_folder_writable(), 1);
+}
+
 // A folder where a link should be is named and left alone; the other links are
 // made, and the installed file serves in its place.
 TEST_F(WorkFolder, AStrayFolderIsNamedAndTheInstalledFileServesInItsPlace) {

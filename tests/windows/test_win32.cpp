@@ -1,9 +1,12 @@
 // Windows' own platform pieces, under Wine: the file layer with UTF-8 names,
 // the player's folder of copies under %LOCALAPPDATA%, the console's Ctrl+C.
+#include "game/window_icon.h"
 #include "game/work_folder.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/plat_core.h"
 #include "runtime/platform/plat_folders.h"
 #include "runtime/platform/plat_fonts.h"
+#include "runtime/platform/plat_report.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +78,24 @@ TEST(Win32Files, UnicodeNamesOnlyRegularFilesAndWholeWrites) {
   EXPECT_NE(errno, 0);
   EXPECT_EQ(plat_remove_file(file.c_str()), 1);
   EXPECT_EQ(plat_remove_file(file.c_str()), 1); // already gone
+  EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_MISSING);
+}
+
+TEST(Win32Files, PathsPastMaxPathAreReached) {
+  ScratchDir d;
+  std::string folder = d.path;
+  while (folder.size() < 300) folder += "\\" + std::string(50, 'q');
+  ASSERT_EQ(plat_make_folders((folder + "\\see").c_str()), 1);
+  const std::string file = folder + "/see/sir0.png";
+  EXPECT_EQ(write_text(file, "picture"), 1);
+  EXPECT_EQ(read_text(file), "picture");
+  int64_t size = 0;
+  EXPECT_EQ(plat_file_kind(file.c_str(), &size), PLAT_FILE);
+  EXPECT_EQ(plat_file_kind((folder + "\\see").c_str(), nullptr), PLAT_FOLDER);
+  EXPECT_EQ(names_in(folder + "\\see"), (std::vector<std::string>{"sir0.png"}));
+  EXPECT_EQ(plat_link_file(file.c_str(), (folder + "\\copy.png").c_str()), 1);
+  EXPECT_EQ(read_text(folder + "\\copy.png"), "picture");
+  EXPECT_EQ(plat_remove_file(file.c_str()), 1);
   EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_MISSING);
 }
 
@@ -194,8 +215,12 @@ TEST(Win32Folders, ThePlayersFolderHoldsCopiesUnderLocalAppData) {
   EXPECT_FALSE(fs::exists(u8(left)));
   EXPECT_TRUE(fs::exists(u8(running)));
   read_only(installed + "/see/sir0.png", false);
-  // Started in the program's folder, which can take the copies: worked in.
+  // Started in the program's folder, which can take the copies: worked in;
+  // marked by its installer, never, writable or not.
   EXPECT_EQ(choose(installed), installed);
+  write_file(installed + "/installed", std::string("AllUsers\r\n"));
+  EXPECT_EQ(choose(installed), player);
+  fs::remove(installed + "/installed");
 
   // A player's folder that cannot be made: said once, and the game runs on
   // from the installed art.
@@ -257,4 +282,98 @@ TEST(Win32Fonts, ShippedFacesStandInForMissingOnes) {
   EXPECT_EQ(plat_file_kind(file.c_str(), nullptr), PLAT_FILE);
   EXPECT_EQ(plat_font_find("No Such Face", 0, 0, &file, &index), 0);
   plat_fonts_release();
+}
+
+TEST(Win32Log, ThePlayersLogKeepsTheNewestRunsLastWithinItsBound) {
+  ScratchDir d;
+  const std::string local = d / "Local", log = local + "/Quillmoor/quillmoor.log";
+  SetEnvironmentVariableW(L"LOCALAPPDATA", u8(local).wstring().c_str());
+  _wputenv_s(L"LOCALAPPDATA", u8(local).wstring().c_str());
+  const std::string line(1000, 'x');
+  for (int run = 0; run < 200; run++) {
+    EXPECT_EQ(plat_log_write("run " + std::to_string(run) + " " + line + "\n"), 1);
+    plat_log_write("run " + std::to_string(run) + " again\n");
+    plat_log_end();
+    ASSERT_LE(read_file(log).size(), PLAT_LOG_BOUND) << "after run " << run;
+  }
+  std::string text = read_text(log);
+  EXPECT_TRUE(text.starts_with("-- ")) << "whole runs only";
+  EXPECT_TRUE(text.ends_with("run 199 " + line + "\r\nrun 199 again\r\n"));
+  EXPECT_GT(text.size(), PLAT_LOG_BOUND - 2100) << "the older runs that fit are kept";
+  // A run that says too much keeps its beginning and half the log for the runs before.
+  for (int i = 0; i < 100; i++) plat_log_write("flood " + line + "\n");
+  plat_log_end();
+  text = read_text(log);
+  EXPECT_LE(text.size(), PLAT_LOG_BOUND);
+  EXPECT_NE(text.find("run 199 again"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("(more was said than the log keeps)\r\n"));
+
+  // What the game tells its standard error goes there too.
+  testing::internal::CaptureStderr();
+  process_report("quillmoor: keys.conf line 1: no action named 'fly'\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "quillmoor: keys.conf line 1: no action named 'fly'\n");
+  plat_log_end();
+  EXPECT_TRUE(
+      read_text(log).ends_with("\r\nquillmoor: keys.conf line 1: no action named 'fly'\r\n"));
+}
+
+// The program and its installer as Windows reads them from their files.
+struct Win32Resources : ::testing::Test {
+  static HMODULE open(const char* file) {
+    return LoadLibraryExW(u8(std::string("Z:") + file).wstring().c_str(), nullptr,
+                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  }
+  // The icon group's image at 64 pixels as Windows draws it, 0xRRGGBB top row first.
+  static std::vector<uint32_t> icon64(HMODULE m, int group) {
+    HICON icon = (HICON)LoadImageW(m, MAKEINTRESOURCEW(group), IMAGE_ICON, 64, 64, 0);
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return {};
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 64;
+    bi.bmiHeader.biHeight = -64; // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<uint32_t> pixels(64 * 64);
+    HDC dc = GetDC(nullptr);
+    int rows = GetDIBits(dc, info.hbmColor, 0, 64, pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+    for (uint32_t& p : pixels) p &= 0xFFFFFF;
+    return rows == 64 ? pixels : std::vector<uint32_t>{};
+  }
+};
+
+TEST_F(Win32Resources, TheManifestDeclaresPerMonitorAwarenessUtf8AndLongPaths) {
+  HMODULE m = open(QUILL_WINDOWS_PROGRAM);
+  ASSERT_NE(m, nullptr);
+  HRSRC found = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const char* text = (const char*)LockResource(LoadResource(m, found));
+  const std::string manifest(text, SizeofResource(m, found));
+  for (const char* wanted :
+       {"<dpiAwareness "
+        "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
+        "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8<",
+        "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<",
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+        "<requestedExecutionLevel level=\"asInvoker\""})
+    EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted;
+  FreeLibrary(m);
+}
+
+TEST_F(Win32Resources, TheIconsShowTheWindowsIconsColours) {
+  std::vector<uint32_t> window(window_icon, window_icon + 64 * 64);
+  for (uint32_t& p : window) p &= 0xFFFFFF;
+  // The program's first icon group; the installer's and its uninstaller's (103).
+  for (const auto& [file, group] :
+       {std::pair{QUILL_WINDOWS_PROGRAM, 1}, std::pair{QUILL_WINDOWS_SETUP, 103}}) {
+    HMODULE m = open(file);
+    ASSERT_NE(m, nullptr) << file;
+    EXPECT_TRUE(icon64(m, group) == window) << file;
+    FreeLibrary(m);
+  }
 }

@@ -2,6 +2,7 @@
 //   artgen build <artgen folder> <see folder>    writes every picture the game loads
 //   artgen preview <see folder> <out folder>     writes views of the world at 4x
 //   artgen icons <artgen folder> <out folder>    writes the icons and the web page's still
+//   artgen installer <artgen folder> <out.bmp>   writes the installer's picture
 #include "tools/artgen/picture.h"
 
 #include <algorithm>
@@ -161,8 +162,50 @@ static int icons(const fs::path& src, const fs::path& out) {
   return 0;
 }
 
+// The installer's Welcome and Finish picture, 164 by 314 as the installer wants
+// it: the meadow at the start with the figure, scaled by three with hard pixel
+// edges, as a 24-bit BMP.
+static int installer_picture(const fs::path& src, const fs::path& out) {
+  std::vector<Picture> pics;
+  if (!draw_all(src, pics)) return 1;
+  const Picture *land = find(pics, "urth"), *figure = find(pics, "sir0");
+  if (!land || !figure) return fprintf(stderr, "artgen: no landscape or figure\n"), 1;
+  const int width = 164, height = 314, scale = 3, top = land->height - (height + scale - 1) / scale;
+  Picture base = picture_make("installer", (width + scale - 1) / scale, land->height - top, 0);
+  for (int y = 0; y < base.height; y++)
+    for (int x = 0; x < base.width; x++) base.set(x, y, land->at(x, top + y));
+  for (int y = 0; y < figure->height; y++)
+    for (int x = 0; x < figure->width; x++)
+      if (figure->at(x, y) != KEY)
+        base.set(25 + x, 95 - figure->height - top + y, figure->at(x, y));
+  const int row = width * 3; // a multiple of 4, as BMP rows must be
+  std::vector<uint8_t> bmp(54 + (size_t)row * height, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; i++) bmp[at + i] = (uint8_t)(v >> (8 * i));
+  };
+  bmp[0] = 'B', bmp[1] = 'M';
+  put32(2, (uint32_t)bmp.size());
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, width);
+  put32(22, height);
+  bmp[26] = 1, bmp[28] = 24;
+  put32(34, (uint32_t)row * height);
+  for (int y = 0; y < height; y++) // bottom row first
+    for (int x = 0; x < width; x++) {
+      const uint32_t c = base.at(x / scale, y / scale);
+      uint8_t* px = &bmp[54 + (size_t)(height - 1 - y) * row + x * 3];
+      px[0] = (uint8_t)c, px[1] = (uint8_t)(c >> 8), px[2] = (uint8_t)(c >> 16);
+    }
+  std::ofstream file(out, std::ios::binary | std::ios::trunc);
+  file.write((const char*)bmp.data(), (std::streamsize)bmp.size());
+  if (!file.good()) return fprintf(stderr, "artgen: cannot write %s\n", out.c_str()), 1;
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
+  if (argc == 4 && mode == "installer") return installer_picture(argv[2], argv[3]);
   if (argc == 4 && mode == "build") return build(argv[2], argv[3]);
   if (argc == 4 && mode == "icons") return icons(argv[2], argv[3]);
   if (argc == 4 && mode == "preview") {
@@ -175,6 +218,7 @@ int main(int argc, char** argv) {
   }
   fprintf(stderr, "usage: artgen build <artgen folder> <see folder>\n"
                   "       artgen preview <see folder> <out folder>\n"
-                  "       artgen icons <artgen folder> <out folder>\n");
+                  "       artgen icons <artgen folder> <out folder>\n"
+                  "       artgen installer <artgen folder> <out.bmp>\n");
   return 2;
 }

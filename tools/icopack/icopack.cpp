@@ -1,5 +1,9 @@
-// icopack: a Windows icon file from PNG pictures, each kept whole as PNG (as
-// Windows reads them from Vista on). Usage: icopack OUT.ico IN.png...
+// icopack: a Windows icon file from opaque PNG pictures. The 256-pixel one is
+// kept whole as PNG, as Windows reads it from Vista on; the smaller ones, which
+// every program that shows icons reads, are 32-bit bitmaps (Wine shows PNG
+// icons with red and blue swapped). Usage: icopack OUT.ico IN.png...
+#include "tools/artgen/picture.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +25,25 @@ static void put32(std::vector<uint8_t>& out, uint32_t v) {
   put16(out, v >> 16);
 }
 
+// The icon image of a picture: its header, its colour rows bottom row first
+// (blue, green, red, alpha), and its mask of transparent pixels (none).
+static std::vector<uint8_t> bitmap_of(const Picture& pic) {
+  std::vector<uint8_t> out;
+  const uint32_t mask_row = (uint32_t)((pic.width + 31) / 32 * 4);
+  put32(out, 40);
+  put32(out, (uint32_t)pic.width);
+  put32(out, (uint32_t)pic.height * 2); // colour and mask
+  put16(out, 1);
+  put16(out, 32);
+  put32(out, 0);
+  put32(out, (uint32_t)(pic.width * pic.height * 4) + mask_row * (uint32_t)pic.height);
+  for (int i = 0; i < 4; i++) put32(out, 0);
+  for (int y = pic.height - 1; y >= 0; y--)
+    for (int x = 0; x < pic.width; x++) put32(out, 0xFF000000u | pic.at(x, y));
+  out.resize(out.size() + mask_row * (size_t)pic.height, 0);
+  return out;
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     fprintf(stderr, "usage: icopack OUT.ico IN.png...\n");
@@ -39,7 +62,12 @@ int main(int argc, char** argv) {
       return 1;
     }
     sizes.push_back(big_endian(b, 16));
-    pictures.push_back(std::move(b));
+    Picture pic;
+    if (sizes.back() < 256 && !png_load(argv[i], pic)) {
+      fprintf(stderr, "icopack: cannot read %s\n", argv[i]);
+      return 1;
+    }
+    pictures.push_back(sizes.back() < 256 ? bitmap_of(pic) : std::move(b));
   }
   std::vector<uint8_t> out;
   put16(out, 0);

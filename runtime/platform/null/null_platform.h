@@ -61,6 +61,8 @@ void null_display_without_keyboard();
 void null_display_set(int width, int height, int format, int refresh_rate);
 // The part of the desktop windows may use (null_display_set makes it the whole).
 void null_display_usable(PlatRect usable);
+// The display's scale its user set, in percent (100 until changed).
+void null_display_scale(int percent);
 // The frame around every top-level window.
 void null_window_borders(PlatBorders borders);
 // Back to one desktop and no windows or events (part of null_reset).

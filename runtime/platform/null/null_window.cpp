@@ -27,7 +27,7 @@ struct NullWindowState {
   int display_present = 1;
   int no_keyboard = 0; // the display missing is one without a keyboard
   int display_users = 0;
-  PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60, {0, 0, 1024, 768}};
+  PlatDesktop desktop = {1024, 768, FMT_X8R8G8B8, 60, {0, 0, 1024, 768}, 100};
   PlatBorders borders = {0, 0, 0, 0}; // of every top-level window
   int windows_allowed = -1;           // top-level windows still to be made, -1 any number
   int focused = 1;
@@ -70,9 +70,10 @@ void null_display_without_keyboard() {
   nw.no_keyboard = 1;
 }
 void null_display_set(int width, int height, int format, int refresh_rate) {
-  nw.desktop = {width, height, format, refresh_rate, {0, 0, width, height}};
+  nw.desktop = {width, height, format, refresh_rate, {0, 0, width, height}, 100};
 }
 void null_display_usable(PlatRect usable) { nw.desktop.usable = usable; }
+void null_display_scale(int percent) { nw.desktop.scale_percent = percent; }
 void null_window_borders(PlatBorders borders) { nw.borders = borders; }
 void null_display_reset() { nw = NullWindowState(); }
 void null_windows_allowed(int count) { nw.windows_allowed = count; }

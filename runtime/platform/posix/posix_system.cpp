@@ -148,4 +148,7 @@ void sys_sleep_ms(uint32_t ms) {
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
+// Linux desktops scale a program's window themselves, or leave it to the player.
+int sys_display_scale_percent() { return 100; }
+
 uint32_t plat_thread_id() { return (uint32_t)syscall(SYS_gettid); }

@@ -1,5 +1,6 @@
 // SDL2 backend: opening the display (SDL's video, past a Wayland that would
 // crash it or speak first), and the desktop's mode.
+#include "runtime/platform/plat_system.h"
 #include "runtime/platform/sdl2/sdl2_wayland.h"
 #include "runtime/platform/sdl2/sdl2_window.h"
 
@@ -133,6 +134,7 @@ int plat_display_desktop(PlatDesktop* out) {
   SDL_Rect usable;
   if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, mode.w, mode.h};
   out->usable = {usable.x, usable.y, usable.w, usable.h};
+  out->scale_percent = sys_display_scale_percent();
   return 1;
 }
 

@@ -13,6 +13,9 @@ uint32_t sys_monotonic_ms() {
 
 EM_ASYNC_JS(void, web_wait_shown, (), { await Module['pageShown'](); });
 
+// The page scales the picture to the browser's window itself.
+int sys_display_scale_percent() { return 100; }
+
 // The page draws, reads keys and plays sound only while the game waits here:
 // the game's stack is put aside (asyncify) and the browser runs until the time
 // is up. A sleep of 0 still gives the browser its turn. A hidden page runs no

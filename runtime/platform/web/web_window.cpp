@@ -55,7 +55,7 @@ void plat_display_close() {
 int plat_display_desktop(PlatDesktop* out) {
   if (!ww.opened) return 0;
   int w = EM_ASM_INT({ return window.innerWidth; }), h = EM_ASM_INT({ return window.innerHeight; });
-  *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}};
+  *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}, 100};
   return 1;
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -36,7 +37,38 @@ std::string plat_path(const char* name) {
   return path;
 }
 
-static std::wstring wide_path(const char* name) { return win32_wide(plat_path(name)); }
+std::wstring win32_file_path(const char* name) {
+  const std::wstring path = win32_wide(plat_path(name));
+  if (path.empty() || path.starts_with(L"\\\\?\\")) return path;
+  // Folders are made in the plain form up to 248 characters, files reached up
+  // to 260; names that open devices ("CON") stay as they are.
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n < 248) return path;
+  std::wstring full(n, L'\0');
+  full.resize(GetFullPathNameW(path.c_str(), n, full.data(), nullptr));
+  // "\\server\share\..." becomes "\\?\UNC\server\share\...".
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+static std::wstring wide_path(const char* name) { return win32_file_path(name); }
+
+int win32_replace_file(const std::wstring& from, const std::wstring& to) {
+  for (int tries = 0;; tries++) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return 1;
+    const DWORD why = GetLastError(), held = GetFileAttributesW(to.c_str());
+    // Windows refuses to replace a file that is open; a read-only one never gives way.
+    if (tries == 50 || (why != ERROR_ACCESS_DENIED && why != ERROR_SHARING_VIOLATION) ||
+        held == INVALID_FILE_ATTRIBUTES || (held & FILE_ATTRIBUTE_READONLY)) {
+      errno = why == ERROR_ACCESS_DENIED || why == ERROR_SHARING_VIOLATION ? EACCES
+              : why == ERROR_DISK_FULL || why == ERROR_HANDLE_DISK_FULL    ? ENOSPC
+                                                                           : EIO;
+      return 0;
+    }
+    Sleep(10);
+  }
+}
 
 // A regular file: not a folder, not a device, not a link's target elsewhere.
 static bool regular_attributes(DWORD a) {
@@ -100,13 +132,13 @@ int plat_write_begin(PlatWriteFile* out, const char* name) {
   *out = PlatWriteFile{};
   if (!name || !*name) return 0;
   out->path = plat_path(name);
-  DWORD a = GetFileAttributesW(win32_wide(out->path).c_str());
+  DWORD a = GetFileAttributesW(wide_path(out->path.c_str()).c_str());
   if (a != INVALID_FILE_ATTRIBUTES && !regular_attributes(a)) return 0;
   // The same folder, so that the replacement is one step of one volume. The
   // name carries this process's number: a file left under it was left by a
   // process that has ended.
   out->temp = out->path + "." + std::to_string(GetCurrentProcessId()) + ".part";
-  const std::wstring temp = win32_wide(out->temp);
+  const std::wstring temp = wide_path(out->temp.c_str());
   DeleteFileW(temp.c_str());
   HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
@@ -124,11 +156,11 @@ int plat_write_end(PlatWriteFile* out, int ok) {
   ok = ok && !ferror(out->file);
   if (fclose(out->file) != 0) ok = 0; // the last buffered bytes can fail here
   out->file = nullptr;
-  const std::wstring temp = win32_wide(out->temp);
-  if (ok && !MoveFileExW(temp.c_str(), win32_wide(out->path).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    ok = 0;
+  const std::wstring temp = wide_path(out->temp.c_str());
+  if (ok && !win32_replace_file(temp, wide_path(out->path.c_str()))) ok = 0;
+  const int why = errno; // the failure's reason, not the removal's
   if (!ok) DeleteFileW(temp.c_str());
+  errno = why;
   return ok;
 }
 

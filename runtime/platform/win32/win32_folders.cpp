@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 
-static std::wstring wide_path(const char* name) { return win32_wide(plat_path(name)); }
+static std::wstring wide_path(const char* name) { return win32_file_path(name); }
 
 // errno for the last failed call, so that callers can say why.
 static int fail_with_last_error() {
@@ -62,8 +62,10 @@ std::string plat_user_config_folder() {
 int plat_make_folders(const char* path) {
   const std::wstring p = wide_path(path);
   if (p.empty()) return errno = ENOENT, 0;
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(p), ec);
+  // Each folder on the way from the top; those already there refuse quietly.
+  for (size_t at = p.find(L'\\'); at != std::wstring::npos; at = p.find(L'\\', at + 1))
+    if (at > 0) CreateDirectoryW(p.substr(0, at).c_str(), nullptr);
+  CreateDirectoryW(p.c_str(), nullptr);
   DWORD a = GetFileAttributesW(p.c_str());
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return 1;
   // Why: a file in the way of the folder or of one above it, or the system's reason.
@@ -113,11 +115,11 @@ int plat_link_file(const char* target, const char* name) {
   }
   // The installed file may be read-only; its copy is the player's to replace.
   SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExW(temp.c_str(), n.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    fail_with_last_error();
+  if (!win32_replace_file(temp, n)) {
     int why = errno;
     DeleteFileW(temp.c_str());
-    return errno = why, 0;
+    // Another copy of the game, started at the same time, made it meanwhile.
+    return same_file(t, n) || (errno = why, 0);
   }
   return 2;
 }

@@ -92,6 +92,15 @@ void sys_local_time(PlatLocalTime* out) {
 
 uint32_t plat_thread_id() { return (uint32_t)GetCurrentThreadId(); }
 
+int sys_display_scale_percent() {
+  // The program is DPI aware (its manifest), so this is the display's own
+  // setting, not the 96 Windows tells programs it scales itself.
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? (dpi * 100 + 48) / 96 : 100;
+}
+
 // The game is a windowed program with no console of its own; started from one,
 // it writes its messages and --help there.
 static int attach_parent_console() {
