@@ -7,8 +7,11 @@
 
 // The page's clock stands still while the page is hidden, so a caption's guard
 // time or the first hint's seconds do not run out behind the player's back.
+// (A program without the page, such as a benchmark run by node, has the plain
+// clock and never waits.)
 uint32_t sys_monotonic_ms() {
-  return (uint32_t)(uint64_t)EM_ASM_DOUBLE({ return Module['pageClock'](); });
+  return (uint32_t)(uint64_t)EM_ASM_DOUBLE(
+      { return Module['pageClock'] ? Module['pageClock']() : performance.now(); });
 }
 
 EM_ASYNC_JS(void, web_wait_shown, (), { await Module['pageShown'](); });
@@ -25,7 +28,7 @@ int sys_display_scale_percent() { return 100; }
 void sys_sleep_ms(uint32_t ms) {
   EM_ASM({ Module['sleeps'] = (Module['sleeps'] || 0) + 1; });
   emscripten_sleep(ms);
-  if (EM_ASM_INT({ return document.hidden ? 1 : 0; })) web_wait_shown();
+  if (EM_ASM_INT({ return Module['pageShown'] && document.hidden ? 1 : 0; })) web_wait_shown();
 }
 
 // A page runs the game on one thread.

@@ -54,15 +54,22 @@ void plat_display_close() {
 // The browser's window stands for the desktop.
 int plat_display_desktop(PlatDesktop* out) {
   if (!ww.opened) return 0;
-  int w = EM_ASM_INT({ return window.innerWidth; }), h = EM_ASM_INT({ return window.innerHeight; });
+  int w = EM_ASM_INT({ return typeof window != 'undefined' ? window.innerWidth : 640; });
+  int h = EM_ASM_INT({ return typeof window != 'undefined' ? window.innerHeight : 480; });
   *out = PlatDesktop{w, h, FMT_X8R8G8B8, 60, {0, 0, w, h}, 100};
   return 1;
 }
 
 int plat_display_mode_count() { return ww.opened ? 1 : 0; }
 
+// The page's title; a program without a page (a benchmark run by node) has none.
 static void set_title(const char* title) {
-  if (title && *title) emscripten_set_window_title(title);
+  if (title && *title)
+    EM_ASM(
+        {
+          if (typeof document != 'undefined') document.title = UTF8ToString($0);
+        },
+        title);
 }
 
 PlatWindow* plat_window_create(int x, int y, int width, int height, const char* title, int flags) {
@@ -209,6 +216,7 @@ int plat_window_present(PlatWindow* w, const Surface* frame, const PlatRect* src
   EM_ASM(
       {
         var canvas = Module['canvas'];
+        if (!canvas) return; // no page: a benchmark run by node
         if (canvas.width != $1) canvas.width = $1;
         if (canvas.height != $2) canvas.height = $2;
         var context = canvas.quillContext || (canvas.quillContext = canvas.getContext('2d'));

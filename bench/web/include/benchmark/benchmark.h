@@ -82,5 +82,5 @@ Benchmark* RegisterBenchmark(const char* name, void (*fn)(State&));
 #define BENCHMARK_CONCAT2(a, b) a##b
 #define BENCHMARK_CONCAT(a, b) BENCHMARK_CONCAT2(a, b)
 #define BENCHMARK(fn)                                                                              \
-  static ::benchmark::Benchmark* BENCHMARK_CONCAT(bench_registered_, __LINE__) =                   \
+  static ::benchmark::Benchmark* BENCHMARK_CONCAT(bench_registered_, __COUNTER__) =                   \
       ::benchmark::RegisterBenchmark(#fn, fn)
