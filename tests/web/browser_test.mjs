@@ -585,7 +585,7 @@ async function faults() {
   const {context, page, seen} = await launch({viewport: {width: 1280, height: 800}, serviceWorkers: 'block'});
   const p = player(page);
   try {
-    for (const part of ['quillmoor.data', 'quillmoor.wasm']) {
+    for (const part of ['quillmoor.data', 'quillmoor.wasm', 'quillmoor.js']) {
       await page.route(`**/${part}`, (route) => route.abort());
       await page.goto(server.url);
       await until('the failure', async () => (await p.state()) === 'failed');
