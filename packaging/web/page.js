@@ -431,5 +431,6 @@
       if (page.state === 'loading' || page.state === 'ready' || page.state === 'failed') location.reload();
     });
 
-  load();
+  // The downloads start once the page is first drawn, so as not to hold that up.
+  requestAnimationFrame(function () { setTimeout(load, 0); });
 })();
