@@ -246,6 +246,18 @@ TEST_F(Images, RawResizeMakesSolidBlocksAndTheSameSizeKeepsTheBitmap) {
             << x << "," << y << " " << depth;
   }
 
+  // Rows are padded with zeros, whatever the memory held before (freed here
+  // full of ones, for the scaling to be given again).
+  uint8_t* volatile used = (uint8_t*)malloc(24 * 8);
+  std::memset(used, 0xFF, 24 * 8);
+  free(used);
+  ASSERT_TRUE(image_create(1, 2, 2, 24));
+  ASSERT_TRUE(image_resize(1, 7, 8, 1));
+  const PlatBitmap* b = image_lookup(1)->bitmap;
+  for (int y = 0; y < 8; y++)
+    for (int i = 21; i < 24; i++) ASSERT_EQ(b->pixels[(size_t)y * b->row_size + i], 0) << y;
+  image_free(1);
+
   // A size no bitmap may have fails and leaves the image as it was.
   EXPECT_FALSE(image_resize(0, 40000, 8, 1));
   EXPECT_FALSE(image_resize(0, 0, 8, 1));
