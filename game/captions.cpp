@@ -1,5 +1,6 @@
 #include "game/captions.h"
 
+#include "game/controls.h"
 #include "game/ending.h"
 #include "game/game_sounds.h"
 #include "game/game_state.h"
@@ -78,10 +79,7 @@ void queue_hint_card() {
   case 5: queue_card("|FFFFFF\\That poor, frozen animal..."); break;
   case 6: queue_card("|FFFFFF\\That cursed, ungrateful monster!"); break;
   case 7: queue_card("|FFFFFF\\THE GREATEST DISCOVERY OF ALL"); break;
-  default:
-    queue_card("|FFFFFF\\Use the arrow keys to move around and jump.|FFFFFF\\Press space to "
-               "interact.");
-    break;
+  default: queue_card(controls_start_card()); break;
   }
 }
 

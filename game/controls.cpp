@@ -33,3 +33,23 @@ std::string controls_hint_text() {
   return first(KEY_F1) + " hint" + dot + first(KEY_SPACE) + " act" + dot + walk + " walk and jump" +
          dot + first(KEY_ESCAPE) + " quit";
 }
+
+// A key as the player is told of it: its name in the keys file, and Ctrl for
+// the left Ctrl key, as the file takes it too.
+static std::string told(int code) {
+  const int key = key_bound(code, 0);
+  return key == KEY_LCONTROL ? "Ctrl" : key_name(key);
+}
+
+std::string controls_window_title() {
+  return "Quillmoor: " + told(KEY_LCONTROL) + "+" + told(KEY_F) + " for full screen.";
+}
+
+std::string controls_start_card() {
+  std::string walk = "|FFFFFF\\Use the arrow keys to move around and jump.";
+  if (told(KEY_LEFT) + told(KEY_RIGHT) + told(KEY_UP) != "LeftRightUp")
+    walk = "|FFFFFF\\Use " + told(KEY_LEFT) + " and " + told(KEY_RIGHT) + " to move around and " +
+           told(KEY_UP) + " to jump.";
+  const std::string act = told(KEY_SPACE) == "Space" ? "space" : told(KEY_SPACE);
+  return walk + "|FFFFFF\\Press " + act + " to interact.";
+}

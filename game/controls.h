@@ -14,6 +14,12 @@ extern const int game_action_count;
 // (key_bindings_file()); one line to *report for each line of it
 // that could not be used.
 void controls_load(std::string* report);
+// The window's title, naming the full-screen keys as bound: "Quillmoor:
+// Ctrl+F for full screen." with the defaults.
+std::string controls_window_title();
+// The hint card at the start (caption markup): its words with the default
+// keys, else the walk, jump and act keys as bound.
+std::string controls_start_card();
 // The first hint's text, "F1 hint · Space act · arrows walk and jump · Esc quit"
 // (the dots in the text's own code page), with the keys as bound.
 std::string controls_hint_text();

@@ -5,6 +5,7 @@
 #include "game/entities.h"
 #include "game/first_hint.h"
 #include "game/game_state.h"
+#include "game/notes.h"
 #include "game/options.h"
 #include "game/player.h"
 #include "game/screen_modes.h"
@@ -143,8 +144,9 @@ void draw_entity(const Entity* e) {
   if (sprite) sprite_draw_keyed(sprite, sx, sy);
 }
 
-// The caption over everything, then the flip and the screenshot of what it
-// showed; a frame whose drawing output cannot start is not shown at all.
+// The caption over everything, the screenshot of what it shows, the note of
+// what a key did, then the flip; a frame whose drawing output cannot start is
+// not shown at all.
 static void draw_text_layer() {
   if (!draw_start(screen_output())) return;
   draw_mode(DRAW_TRANSPARENT);
@@ -152,16 +154,23 @@ static void draw_text_layer() {
   if (game.caption_on) draw_caption();
   first_hint_draw();
   draw_stop();
-  screen_flip();
+  // The screenshot is the picture without the note that says it was taken.
   if (key_released(KEY_TAB)) take_screenshot();
+  if (!game.note.empty() && draw_start(screen_output())) {
+    draw_mode(DRAW_TRANSPARENT);
+    if (game.font) draw_font(game.font);
+    note_draw();
+    draw_stop();
+  }
+  screen_flip();
 }
 
 void game_frame() {
   // A logout or Ctrl+C in a terminal asks to quit, as the close box does.
   if (process_quit_requested()) game.quit_requested = 1;
-  if (game.windowed)
-    while (int event = window_event())
-      if (event == EVENT_CLOSE) game.quit_requested = 1;
+  // The desktop's close request ends a full screen too.
+  while (int event = window_event())
+    if (event == EVENT_CLOSE) game.quit_requested = 1;
   game.now = (int)clock_ms();
   keyboard_sample();
   game.screen_active = screen_is_active();
@@ -177,16 +186,15 @@ void game_frame() {
         if (e->health >= 0) draw_entity(e);
     draw_text_layer();
     check_mode_keys();
-    if (key_released(KEY_M)) sound_mute(!sound_muted());
+    if (key_released(KEY_M)) {
+      sound_mute(!sound_muted());
+      note_show(!game.sound_ok ? "No sound device" : sound_muted() ? "Sound off" : "Sound on");
+    }
     // F1 is asked every frame, F5 only when no hint card was queued.
     if (key_released(KEY_F1) && !game.caption_on)
       queue_hint_card();
     else if (key_released(KEY_F5) && !game.caption_on)
       queue_version_card();
-  } else if (!game.windowed) {
-    // Nobody flips an inactive full screen, so its window events would wait
-    // forever; handling them here lets the return of the focus be seen.
-    window_dispatch_all();
   }
   delay_ms(19);
 }

@@ -98,6 +98,8 @@ struct GameState {
   List discoveries;    // of Discovery
   int first_hint;      // 0 none, 1 to show from the next frame, 2 showing
   int first_hint_time; // now at its first frame
+  std::string note;    // what the last key with a note did, "" none
+  int note_time;       // now when it was said
   int ctrl_was_down;   // left Ctrl was down at the last frame's keys
 };
 

@@ -1,7 +1,9 @@
 #include "game/screen_modes.h"
 
+#include "game/controls.h"
 #include "game/game_sounds.h"
 #include "game/game_state.h"
+#include "game/notes.h"
 #include "game/options.h"
 #include "game/sprite_assets.h"
 #include "game/window_icon.h"
@@ -24,7 +26,6 @@
 // ---- Opening and closing the screen ----
 
 static const int screen_w = 640, screen_h = 480;
-static const char* const window_caption = "Quillmoor: Ctrl+F for full screen.";
 static const int window_flags =
     WINDOW_CAPTION | WINDOW_CLOSE_BOX | WINDOW_SIZING | WINDOW_CENTRE_SCREEN;
 
@@ -49,7 +50,7 @@ int open_game_screen(int windowed) {
     // display, twice the size), where it fits.
     const int wanted = options.scale == SCALE_OF_DISPLAY ? window_display_scale() : options.scale;
     int scale = wanted;
-    if (window_open(0, 0, 0, screen_w, screen_h, window_caption, window_flags) &&
+    if (window_open(0, 0, 0, screen_w, screen_h, controls_window_title().c_str(), window_flags) &&
         window_set_icon(0, window_icon, window_icon_side, window_icon_side) &&
         (wanted == 1 || (scale = window_scale(0, screen_w, screen_h, wanted))) &&
         screen_open_windowed(window_handle(0), 0, 0, screen_w, screen_h, 1, 0, 0)) {
@@ -80,14 +81,14 @@ int open_game_screen(int windowed) {
 
 int take_screenshot() {
   // The installed folder is not the game's to write in.
-  if (!work_folder_writable()) return 0;
-  int shot = sprite_grab(-1, 0, 0, screen_w, screen_h);
-  if (!shot) return 0;
+  int shot = work_folder_writable() ? sprite_grab(-1, 0, 0, screen_w, screen_h) : 0;
   // One name a second: a second press within it overwrites the first file.
-  const std::string name = ".\\see\\screen" + number_text(date_now()) + ".bmp";
-  int saved = sprite_save(shot, name.c_str());
+  const std::string seconds = number_text(date_now());
+  int saved = shot && sprite_save(shot, (".\\see\\screen" + seconds + ".bmp").c_str());
   if (saved) game_sound(3);
-  sprite_free(shot);
+  if (shot) sprite_free(shot);
+  note_show(saved ? "Screenshot saved: " + work_folder_shown("see/screen" + seconds + ".bmp")
+                  : "Screenshot not saved");
   return saved;
 }
 

@@ -9,8 +9,9 @@ int open_game_screen(int windowed);
 // Closes the screen and, in window mode, its window; returns 0.
 int close_game_screen();
 
-// Saves the back buffer as ".\see\screen" + seconds + ".bmp" (24 bits) and
-// plays sound 3 if it was saved; 0 when no file was written.
+// Saves the back buffer as ".\see\screen" + seconds + ".bmp" (24 bits),
+// plays sound 3 if it was saved and says in a note where it went (or that it
+// was not saved); 0 when no file was written.
 int take_screenshot();
 // The keys after the frame's flip: Escape asks to quit; otherwise left Ctrl+F
 // switches between window and full screen, ending the game when that fails.

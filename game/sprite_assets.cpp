@@ -11,6 +11,7 @@
 #include "runtime/image/images.h"
 #include "runtime/image/start_ahead.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -37,8 +38,9 @@ static int round_half_even(double v) {
 }
 
 struct SpriteAssetsState {
-  int told_unkept;  // the player was told that the scaled copies cannot be kept
-  int told_missing; // ... that some pictures could not be loaded
+  int told_unkept;                   // the player was told that the scaled copies cannot be kept
+  int told_missing;                  // ... that some pictures could not be loaded
+  std::vector<std::string> told_odd; // ... of these entries standing at a copy's name
 };
 static SpriteAssetsState assets;
 
@@ -56,8 +58,17 @@ static int make_scaled_sprite(const std::string& source, const std::string& copy
   if (!image) return 0;
   int sprite = 0;
   if (image_resize(image, image_width(image) * 4, image_height(image) * 4, 1)) {
-    if (work_folder_writable() && !image_save(image, copy.c_str(), IMAGE_FORMAT_PNG) &&
-        !assets.told_unkept) {
+    // A folder, a pipe or a device of the player's at the copy's name is theirs.
+    const std::string odd = work_folder_writable() ? file_odd_entry(copy.c_str()) : "";
+    if (!odd.empty()) {
+      if (std::find(assets.told_odd.begin(), assets.told_odd.end(), copy) ==
+          assets.told_odd.end()) {
+        assets.told_odd.push_back(copy);
+        process_report("quillmoor: " + file_shown(folder_current() + "/" + copy.substr(2)) +
+                       " is " + odd + ", not a scaled picture; that picture is kept in memory\n");
+      }
+    } else if (work_folder_writable() && !image_save(image, copy.c_str(), IMAGE_FORMAT_PNG) &&
+               !assets.told_unkept) {
       assets.told_unkept = 1;
       const std::string why = strerror(errno);
       process_report("quillmoor: cannot keep the scaled pictures in " +

@@ -6,7 +6,8 @@ set -eu
 game_packages="g++ cmake make pkg-config libsdl2-dev libpng-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev fonts-liberation"
 test_packages="$game_packages googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libstb-dev clang libclang-rt-14-dev xvfb xfonts-base xdotool x11-apps weston
+  libstb-dev clang libclang-rt-14-dev xvfb xserver-xorg-core xserver-xorg-video-dummy
+  xfonts-base xdotool x11-apps weston
   libdecor-0-plugin-1-cairo tzdata debootstrap git
   dpkg-dev file lintian desktop-file-utils appstream"
 # The cross builds: their compilers, what fetches and unpacks Debian's source

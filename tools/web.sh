@@ -1,10 +1,11 @@
 #!/bin/bash
 # Builds the game for the browser: installs what it needs, builds SDL2, libpng,
 # FreeType and zlib from Debian's sources once (tools/deps.sh web, cached by
-# version outside the checkout), makes the art, sounds and icon with a native
-# build of the tools, builds the game with emscripten, and writes the site to
-# build-web/site/ (index.html, page.js, quillmoor.js, .wasm and .data: nothing
-# is fetched from elsewhere when it runs).
+# version outside the checkout), makes the art, sounds, icons and the page's
+# still with a native build of the tools, builds the game with emscripten, and
+# writes the site to build-web/site/ (index.html, page.js, the service worker
+# sw.js, manifest.webmanifest, the icons and still, quillmoor.js, .wasm and
+# .data: nothing is fetched from elsewhere when it runs).
 #
 # Usage: tools/web.sh [--serve]   (--serve: then serves the site on
 # http://127.0.0.1:8000/ until interrupted)

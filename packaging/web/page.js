@@ -299,20 +299,31 @@
       });
     }).finally(function () { clearTimeout(timer); });
   }
+  // The script that runs the program starts once the data is here (it takes
+  // the data as it starts); the program may still be arriving, and is waited
+  // for when the script asks for it. A retry fetches only what is missing.
+  var program = {};
+  program.ready = new Promise(function (resolve) { program.resolve = resolve; });
+  var data = null, scriptStarted = false;
   function load() {
-    // The script that runs the program comes after the program and its data;
-    // asked for now, the browser has it at hand by then.
-    fetch('quillmoor.js').then(function (r) { return r.blob(); }).catch(function () {});
     page.state = 'loading';
     $('failure').hidden = true;
     $('loading').hidden = false;
     showProgress();
-    Promise.all(parts.map(function (p) {
-      if (!p.done) p.done = download(p).catch(function (e) { p.done = null; throw e; });
+    var waits = parts.map(function (p, i) {
+      if (!p.done)
+        p.done = download(p).then(function (result) {
+          if (i === 0) return program.resolve(result);
+          data = result;
+          startRuntime();
+        }, function (e) {
+          p.done = null;
+          throw e;
+        });
       return p.done;
-    })).then(function (results) {
-      startRuntime(results[0], results[1]);
-    }, function (e) {
+    });
+    if (data) startRuntime(); // again, after the script itself failed
+    Promise.all(waits).catch(function (e) {
       var stalled = e && e.name === 'AbortError';
       fail((stalled ? 'The download stopped.' : 'The game could not be downloaded.') +
         ' Check the connection and try again.', true);
@@ -320,7 +331,9 @@
   }
   $('retry').addEventListener('click', load);
 
-  function startRuntime(program, data) {
+  function startRuntime() {
+    if (scriptStarted) return;
+    scriptStarted = true;
     window.Module = {
       canvas: canvas,
       noInitialRun: true,
@@ -330,8 +343,9 @@
       printErr: function (text) { console.warn(text); },
       getPreloadedPackage: function () { return data; },
       instantiateWasm: function (imports, receive) {
-        WebAssembly.instantiate(program, imports).then(function (instance) { receive(instance, program); },
-          function () { fail('The game could not be started. Reload the page to try again.'); });
+        program.ready.then(function (module) {
+          return WebAssembly.instantiate(module, imports).then(function (instance) { receive(instance, module); });
+        }).catch(function () { fail('The game could not be started. Reload the page to try again.'); });
         return {};
       },
       onRuntimeInitialized: function () {
@@ -376,7 +390,10 @@
     layout();
     var script = document.createElement('script');
     script.src = 'quillmoor.js';
-    script.onerror = function () { fail('The game could not be downloaded. Check the connection and try again.', true); };
+    script.onerror = function () {
+      scriptStarted = false;
+      fail('The game could not be downloaded. Check the connection and try again.', true);
+    };
     document.body.appendChild(script);
   }
 
@@ -414,5 +431,6 @@
       if (page.state === 'loading' || page.state === 'ready' || page.state === 'failed') location.reload();
     });
 
-  load();
+  // The downloads start once the page is first drawn, so as not to hold that up.
+  requestAnimationFrame(function () { setTimeout(load, 0); });
 })();

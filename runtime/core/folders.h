@@ -14,6 +14,9 @@ std::string folder_of_program(const char* relative);
 // The player's own folder for the program's files (quillmoor/ in the user's
 // data folder); "" when none is named.
 std::string folder_user_data();
+// The player's own folder for the program's settings (quillmoor/ in the user's
+// settings folder, where keys.conf lies); "" when none is named.
+std::string folder_user_settings();
 // The working folder as an absolute path; "" when it cannot be known.
 std::string folder_current();
 // How this system's game is laid out, as " (...)", said with art that is
@@ -36,8 +39,19 @@ int folder_list(const char* path, std::vector<std::string>* names);
 int folder_remove_leftovers(const char* folder);
 
 // Makes name a symbolic link to target unless it already is one, replacing a
-// file of that name in one step (never a folder); 0 on failure, with errno saying why.
+// link of that name in one step: 1 when it already was, 2 when it was made.
+// 0 on failure, with errno saying why: EEXIST for a regular file (the user's
+// own, left as it is), EISDIR for a folder.
 int file_link(const char* target, const char* name);
+// What stands at name when it is neither missing nor a regular file (nor a
+// link to one), in words ("a folder", "a pipe (FIFO)", "a link to /dev/zero, a
+// device"); "" otherwise.
+std::string file_odd_entry(const char* name);
+// When a file was last written or put in place, as a number that only grows;
+// -1 when name is missing or a folder.
+int64_t file_written(const char* name);
+// 1 when a file could be written under name now (one is begun and dropped).
+int file_writable(const char* name);
 // Removes a file or link; 0 when it is there and cannot be removed.
 int file_remove(const char* name);
 // Reads a whole regular file of at most max_bytes; 0 when it is missing,

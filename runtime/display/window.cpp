@@ -90,8 +90,8 @@ intptr_t window_open(int n, int x, int y, int width, int height, const char* tit
   if ((flags & WINDOW_CENTRE_SCREEN) && plat_display_desktop(&desk)) {
     if (width > desk.width) width = desk.width;
     if (height > desk.height) height = desk.height;
-    x = (desk.width - width) / 2;
-    y = (desk.height - height) / 2;
+    x = desk.x + (desk.width - width) / 2;
+    y = desk.y + (desk.height - height) / 2;
   } else if (flags & WINDOW_CENTRE_PARENT) {
     PlatWindow* around = parent ? parent : plat_window_focused();
     if (around) {
@@ -129,7 +129,7 @@ int window_scale(int n, int width, int height, int scale) {
   // Where the client area may go: a scale asked for is held to the desktop, as
   // window_open holds a window; the automatic one keeps clear of panels and
   // leaves room for the frame.
-  PlatRect room = {0, 0, desk.width, desk.height};
+  PlatRect room = {desk.x, desk.y, desk.width, desk.height};
   if (scale == 0) {
     PlatBorders b = plat_window_borders(r->handle);
     room = {desk.usable.x + b.left, desk.usable.y + b.top, desk.usable.width - b.left - b.right,
@@ -178,7 +178,10 @@ static void dispatch(const PlatEvent& ev) {
   if (w == win.base) {
     if (ev.kind == PLAT_EVENT_FOCUS_GAINED || ev.kind == PLAT_EVENT_FOCUS_LOST)
       screen_base_activated(ev.kind == PLAT_EVENT_FOCUS_GAINED);
-    return; // a close request to the base window is ignored
+    // The desktop's close (a window manager's close, Alt+F4) of a full screen
+    // is the player's, as in a window: a close event of no window number.
+    if (ev.kind == PLAT_EVENT_CLOSE) event_push(EVENT_CLOSE, -1, -1, 0);
+    return;
   }
   int n = (int)plat_window_tag(w) - 1;
   WindowRecord* r = window_lookup(n);

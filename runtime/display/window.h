@@ -74,7 +74,8 @@ int window_event_wait(int timeout);
 // Queues an event unless it equals the last one queued; 0 when dropped.
 int event_push(int code, int object, int window, int extra);
 // Handles every pending window-system event, keeping the events they queue (the
-// full-screen flip does this, since nobody polls window_event then).
+// full-screen flip does this, so that a full screen follows its activation
+// whether or not its caller polls window_event).
 void window_dispatch_all();
 // Lets the window system in without handling its events (they wait for
 // window_event), so that our windows keep answering it through work that takes

@@ -142,6 +142,24 @@ static std::string trim(const std::string& s) {
   return begin == std::string::npos ? "" : s.substr(begin, end - begin + 1);
 }
 
+// Text of the file as a message shows it: bytes outside printable ASCII as
+// \x1b, so that nothing reaches a terminal raw or cuts the message short, and
+// at most 32 of them.
+static std::string shown(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size() && i < 32; i++) {
+    const unsigned char c = (unsigned char)text[i];
+    if (c >= 0x20 && c < 0x7f) {
+      out += (char)c;
+    } else {
+      out += "\\x";
+      out += "0123456789abcdef"[c >> 4];
+      out += "0123456789abcdef"[c & 15];
+    }
+  }
+  return text.size() > 32 ? out + "..." : out;
+}
+
 const char* key_name(int key) {
   for (const KeyName& k : key_names)
     if (k.key == key) return k.name;
@@ -181,10 +199,10 @@ static std::string read_keys(const std::string& value, const KeyAction& action, 
         return std::string(action.name) + " takes a key held with another, as LeftCtrl+F";
       std::string held = trim(key.substr(0, plus));
       key = trim(key.substr(plus + 1));
-      if (!key_named(held)) return "no key named '" + held + "'";
+      if (!key_named(held)) return "no key named '" + shown(held) + "'";
       if (!add_key(&b->held, key_named(held))) return "more than 4 keys to hold";
     }
-    if (!key_named(key)) return "no key named '" + key + "'";
+    if (!key_named(key)) return "no key named '" + shown(key) + "'";
     if (!add_key(&b->keys, key_named(key))) return "more than 4 keys";
   }
   return "";
@@ -206,12 +224,24 @@ static std::string action_key(const std::string& name) {
   return out;
 }
 
+// The faults the file has, in the order of its lines, at most 10 of them named.
+static void name_faults(const char* path, std::vector<std::pair<int, std::string>> found,
+                        std::vector<std::string>* faults) {
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const size_t named = 10;
+  for (size_t f = 0; f < found.size() && f < named; f++) faults->push_back(found[f].second);
+  if (found.size() > named)
+    faults->push_back(std::string(path) + ": and " + std::to_string(found.size() - named) +
+                      " more lines that cannot be used");
+}
+
 int key_bindings_load(const char* path, const KeyAction* actions, int count,
                       std::vector<std::string>* faults) {
+  std::vector<Binding> defaults(count);
   for (int i = 0; i < count; i++) {
-    Binding b;
-    read_keys(actions[i].keys, actions[i], &b);
-    bind(actions[i], b);
+    read_keys(actions[i].keys, actions[i], &defaults[i]);
+    bind(actions[i], defaults[i]);
   }
   if (plat_file_kind(path, nullptr) == PLAT_MISSING) return 1;
   std::vector<uint8_t> bytes;
@@ -220,10 +250,17 @@ int key_bindings_load(const char* path, const KeyAction* actions, int count,
                       ": not a readable file of at most 64 KiB; every action keeps its keys");
     return 0;
   }
-  const size_t faults_before = faults->size();
+  struct Line {
+    int number, action;
+    std::vector<int> keys; // the keys this line gives
+  };
+  std::vector<Line> lines;
+  std::vector<std::pair<int, std::string>> found; // line number and fault
   std::vector<Binding> chosen(count);
   std::vector<int> named(count), refused(count);
-  const std::string text(bytes.begin(), bytes.end());
+  std::string text(bytes.begin(), bytes.end());
+  // The byte-order mark Windows' Notepad writes.
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   int number = 0;
   for (size_t from = 0; from < text.size();) {
     size_t end = std::min(text.find('\n', from), text.size());
@@ -235,29 +272,63 @@ int key_bindings_load(const char* path, const KeyAction* actions, int count,
     const std::string at = std::string(path) + ":" + std::to_string(number) + ": ";
     size_t equals = line.find('=');
     if (equals == std::string::npos) {
-      faults->push_back(at + "not 'action = key'");
+      found.push_back({number, at + "not 'action = key'"});
       continue;
     }
     const std::string name = action_key(line.substr(0, equals));
     int i = 0;
     while (i < count && action_key(actions[i].name) != name) i++;
     if (i == count) {
-      faults->push_back(at + "no action named '" + trim(line.substr(0, equals)) + "'");
+      found.push_back(
+          {number, at + "no action named '" + shown(trim(line.substr(0, equals))) + "'"});
       continue;
     }
-    Binding b = chosen[i];
+    Binding b = chosen[i], alone;
     std::string why = read_keys(line.substr(equals + 1), actions[i], &b);
+    if (why.empty()) why = read_keys(line.substr(equals + 1), actions[i], &alone);
     if (!why.empty()) {
-      faults->push_back(at + why + "; " + actions[i].name + " keeps " + actions[i].keys);
+      found.push_back({number, at + why + "; " + actions[i].name + " keeps " + actions[i].keys});
       refused[i] = 1;
       continue;
     }
     chosen[i] = b;
     named[i] = 1;
+    lines.push_back({number, i, alone.keys});
+  }
+  // A key takes one action only. The actions the file leaves at their defaults
+  // hold their keys first (an action the file binds gives up its defaults,
+  // wherever its lines are), then the lines in order; a line giving a key
+  // that another action holds is refused, and its action keeps its defaults,
+  // which may in turn refuse a line that took them: so round again.
+  for (bool again = true; again;) {
+    again = false;
+    std::vector<int> holder(256, -1);
+    for (int i = 0; i < count; i++)
+      if (!named[i] || refused[i])
+        for (int k : defaults[i].keys) holder[k] = i;
+    for (const Line& line : lines) {
+      if (refused[line.action]) continue;
+      for (int k : line.keys) {
+        const int other = holder[k];
+        if (other < 0 || other == line.action) {
+          holder[k] = line.action;
+          continue;
+        }
+        const KeyAction& a = actions[line.action];
+        found.push_back({line.number, std::string(path) + ":" + std::to_string(line.number) + ": " +
+                                          key_name(k) + " is taken by " + actions[other].name +
+                                          "; " + a.name + " keeps " + a.keys});
+        refused[line.action] = 1;
+        again = true;
+        break;
+      }
+      if (again) break;
+    }
   }
   for (int i = 0; i < count; i++)
     if (named[i] && !refused[i]) bind(actions[i], chosen[i]);
-  return faults->size() == faults_before;
+  name_faults(path, found, faults);
+  return found.empty();
 }
 
 std::string key_bindings_defaults(const KeyAction* actions, int count) {

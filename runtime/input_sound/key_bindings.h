@@ -20,10 +20,15 @@ struct KeyAction {
 };
 
 // Binds every action's default keys, then the keys the file at path gives
-// instead: the lines naming an action replace its defaults together. A line
-// that cannot be used leaves its action at the defaults and adds "path:N: why"
-// to *faults, as a file that is there but cannot be read adds a line. Returns 0
-// when a fault was added; no file at path is none.
+// instead: the lines naming an action replace its defaults together. A key
+// takes one action only: the actions the file leaves alone hold their
+// defaults, then the lines hold their keys in order, and a line giving a key
+// another action holds is refused (a key held with another is no key of its
+// own). A line that cannot be used leaves its action at the defaults and adds
+// "path:N: why" to *faults (the file's text in it escaped, \x1b), ten of them
+// at most and then "path: and N more ...", as a file that is there but cannot
+// be read adds a line. A byte-order mark at the start is skipped. Returns 0
+// when a fault was found; no file at path is none.
 int key_bindings_load(const char* path, const KeyAction* actions, int count,
                       std::vector<std::string>* faults);
 // The file with every action at its defaults, one line each.

@@ -82,7 +82,8 @@ struct PlatWriteFile {
   std::string temp; // the temporary file beside it
 };
 // Starts writing name; 0 (nothing made) when name is something other than a
-// regular file (a folder, a pipe, a device) or the temporary file cannot be made.
+// regular file (a folder, a pipe, a device: errno EISDIR or EEXIST) or the
+// temporary file cannot be made.
 int plat_write_begin(PlatWriteFile* out, const char* name);
 // Closes the file and, when ok is nonzero and every write and the close
 // succeeded, puts it in place of any old file; otherwise removes it, leaving the
@@ -92,7 +93,8 @@ int plat_write_end(PlatWriteFile* out, int ok);
 enum PlatFileKind { PLAT_MISSING = 0, PLAT_FILE = 1, PLAT_FOLDER = 2 };
 // What a name is; the size of a file goes to *size when size is not null, and
 // its time of last writing (a number that changes with every write that
-// replaces or changes the file) to *written when written is not null.
+// replaces or changes the file, and where the system tells, grows when a file
+// with an older time is put in its place) to *written when written is not null.
 int plat_file_kind(const char* name, int64_t* size, int64_t* written = nullptr);
 
 struct PlatWindow;

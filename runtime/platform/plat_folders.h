@@ -23,13 +23,19 @@ int plat_make_folders(const char* path);
 // The names in a folder, sorted, without "." and ".."; 0 when it cannot be read.
 int plat_list_folder(const char* path, std::vector<std::string>* names);
 // Makes name a symbolic link to target unless it already is one, replacing a
-// file or link of that name in one step (a folder is left alone: 0 with
-// EISDIR); 0 on failure, with errno saying why. The link is made under a
-// temporary name of this process's own (NAME.PID.link) and renamed over name,
-// so programs making the same links at once never disturb each other; when the
-// rename fails but name is by then a link to target (made by another), that
-// counts as success.
+// link of that name in one step; 1 when it already was, 2 when it was made.
+// A folder is left alone (0 with EISDIR), and so is a regular file, which is
+// the player's own (0 with EEXIST; where links are copies, as on Windows, a
+// copy that differs from target is replaced instead). 0 on any other failure,
+// with errno saying why. The link is made under a temporary name of this
+// process's own (NAME.PID.link) and renamed over name, so programs making the
+// same links at once never disturb each other; when the rename fails but name
+// is by then a link to target (made by another), that counts as success.
 int plat_link_file(const char* target, const char* name);
+// What stands at name when it is neither missing nor a regular file (nor a
+// link to one), in words: "a folder", "a pipe (FIFO)", "a device", "a socket",
+// "a link to /dev/zero, a device"; "" otherwise.
+std::string plat_odd_entry(const char* name);
 // Removes a file or link; 0 when it is there and cannot be removed.
 int plat_remove_file(const char* name);
 // Makes path the working folder; 0 on failure, with errno saying why.

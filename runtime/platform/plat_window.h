@@ -15,12 +15,14 @@ struct PlatRect {
   int x, y, width, height;
 };
 
+// One display of the desktop (a monitor): its mode, and where it lies.
 struct PlatDesktop {
   int width, height;
   int format;        // a SurfaceFormat: the desktop's pixel layout
   int refresh_rate;  // Hz, 0 when unknown
-  PlatRect usable;   // where windows go: the desktop but for its panels and docks
+  PlatRect usable;   // where windows go: the display but for its panels and docks
   int scale_percent; // the display's scale its user set (150 for 150%); 0 or 100: none
+  int x = 0, y = 0;  // its top left corner on the desktop
 };
 
 // Opens the display; 0 when there is none. Counted: every success needs a close.
@@ -30,7 +32,8 @@ int plat_display_open();
 int plat_display_lacks_keyboard();
 // Gives one plat_display_open back.
 void plat_display_close();
-// The desktop's current mode; 0 when there is no display.
+// The display our windows were last shown on (the first until then), where
+// new windows and full screens go; 0 when there is no display.
 int plat_display_desktop(PlatDesktop* out);
 // The number of display modes; 0 when there is no display.
 int plat_display_mode_count();
@@ -68,8 +71,8 @@ struct PlatBorders {
 // The frame (title bar and edges) the window system draws around a shown
 // window's client area, in pixels; 0 where there is none or it is not known.
 PlatBorders plat_window_borders(PlatWindow* w);
-// Shows a window covering the whole desktop without changing the display mode
-// (full 1) or hides it (full 0).
+// Shows a window covering the display of plat_display_desktop without changing
+// its mode (full 1), or hides it (full 0).
 void plat_window_show_full(PlatWindow* w, int full);
 // 1 while the window has the keyboard focus (is the foreground window).
 int plat_window_has_focus(PlatWindow* w);

@@ -18,6 +18,10 @@ PlatRect plat_fit_frame(int src_w, int src_h, int dst_w, int dst_h, int fit) {
     w = (int)((long long)src_w * dst_h / src_h);
     h = dst_h;
   }
+  // An area 1 pixel wide or high still shows a pixel of the picture: an empty
+  // one could not be presented at all.
+  w = std::max(w, 1);
+  h = std::max(h, 1);
   return {(dst_w - w) / 2, (dst_h - h) / 2, w, h};
 }
 

@@ -135,3 +135,38 @@ TEST_F(XEdges, AnErrorBoxDiesWithItsProgram) {
   waitpid(shower, nullptr, 0);
   for (pid_t p : box) EXPECT_TRUE(xgame::wait_until([p] { return !runs(p); }, 30)) << p;
 }
+
+// An X server that turns the game's first connection away, as one that other
+// clients keep busy now and then does, is tried again and the game plays. A
+// display with no server is tried once: "Screen fail :(" and 1, at once (the
+// second connection noted is the error box's).
+TEST_F(XEdges, ADisplayThatTurnsTheGameAwayIsTriedAgainOneThatIsNotThereOnce) {
+  ScratchDir notes;
+  auto start = [&](Child* game, const std::string& display) {
+    return game->start(game_program, QUILL_DATA_DIR,
+                       {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                        "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=", "LD_PRELOAD=" REFUSING_DISPLAY_SHIM,
+                        "QUILL_SHIM_NOTES=" + notes / "connections",
+                        "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"},
+                       {"--no-hint"});
+  };
+  Child game;
+  ASSERT_TRUE(start(&game, x.display));
+  std::string window = xgame::playing_window("Quillmoor: Ctrl+F for full screen.", &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  xgame::keys(window, "keydown Escape");
+  EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+  command_output("xdotool keyup Escape");
+  // Opened, SDL's X driver holds two connections.
+  EXPECT_EQ(command_output("cat " + notes / "connections"), "refused\nopened\nopened");
+
+  int free_number = 4000;
+  while (access(("/tmp/.X11-unix/X" + std::to_string(free_number)).c_str(), F_OK) == 0)
+    free_number++;
+  unlink((notes / "connections").c_str());
+  Child missing;
+  ASSERT_TRUE(start(&missing, ":" + std::to_string(free_number)));
+  EXPECT_EQ(missing.wait(60000), 1) << missing.error_output();
+  EXPECT_EQ(missing.error_output(), "Quillmoor - Error: Screen fail :(");
+  EXPECT_EQ(command_output("cat " + notes / "connections"), "refused\nfailed");
+}

@@ -137,26 +137,27 @@ TEST_F(PlayedGame, FirstStartScreenshotSwitchesAndQuitThenASecondStart) {
   EXPECT_GE(sources, 45);
 
   Picture saved = screenshot(window);
-  // The world stands still while nobody presses a key, so what the X server
-  // shows now is the frame the screenshot was taken of.
-  EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 640, 480), 0);
+  // The world stands still while nobody presses a key, so once the note that
+  // says where the screenshot went has gone (2 s), the X server shows the frame
+  // it was taken of.
+  int unlike = -1;
+  auto shows_it = [&](const std::string& shown, int x, int y, int w, int h) {
+    return wait_until(
+        [&] { return (unlike = pixels_unlike(saved, window_picture(shown), x, y, w, h)) == 0; },
+        20);
+  };
+  EXPECT_TRUE(shows_it(window, 0, 0, 640, 480)) << unlike << " pixels unlike";
 
   // Ctrl+F: the window the game leaves goes at once, before the art is loaded again.
-  auto switch_from = [](const std::string& shown, const std::string& title) {
-    keys(shown, "keydown Control_L");
-    bool gone = tap_until(shown, "f", [&] { return window_named(title) != shown; });
-    keys(shown, "keyup Control_L");
-    return gone;
-  };
-  ASSERT_TRUE(switch_from(window, window_caption)) << "Ctrl+F left the window as it was";
+  ASSERT_TRUE(switch_screen(window, window_caption, window)) << "Ctrl+F left the window as it was";
   std::string full = playing_window("Quillmoor", &game);
   ASSERT_FALSE(full.empty()) << "no full screen";
   // With no window manager to make it so, the full screen still covers the
   // screen, the picture twice its size in the middle.
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + full + " | tr '\\n' ' '"),
             "WINDOW=" + full + " X=0 Y=0 WIDTH=1280 HEIGHT=1024 SCREEN=0 ");
-  EXPECT_EQ(pixels_unlike(saved, window_picture(full), 0, 32, 1280, 960), 0);
-  ASSERT_TRUE(switch_from(full, "Quillmoor")) << "Ctrl+F left the full screen as it was";
+  EXPECT_TRUE(shows_it(full, 0, 32, 1280, 960)) << unlike << " pixels unlike";
+  ASSERT_TRUE(switch_screen(full, "Quillmoor", full)) << "Ctrl+F left the full screen as it was";
   window = playing_window(window_caption, &game);
   ASSERT_FALSE(window.empty()) << "no window after the second Ctrl+F";
   EXPECT_EQ(command_output("xdotool getwindowgeometry --shell " + window + " | tr '\\n' ' '"),
@@ -254,7 +255,13 @@ TEST_F(PlayedGame, ThreeTimesBecomesTwiceAndAResizedWindowShowsTheScreenshotScal
               "quillmoor: --scale 3 does not fit this desktop; the window is 2 times 640x480");
 
     Picture saved = screenshot(window);
-    EXPECT_EQ(pixels_unlike(saved, window_picture(window), 0, 0, 1280, 960), 0);
+    int unlike = -1; // until the note that says where it went has gone
+    EXPECT_TRUE(wait_until(
+        [&] {
+          return (unlike = pixels_unlike(saved, window_picture(window), 0, 0, 1280, 960)) == 0;
+        },
+        20))
+        << unlike << " pixels unlike";
     const struct {
       int width, height;
       int x, y, w, h; // where the screen goes

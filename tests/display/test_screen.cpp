@@ -189,6 +189,8 @@ TEST(Fit, WholeWhereTwiceFitsElseSharpAlwaysCentred) {
       {PLAT_FIT_WHOLE, 1920, 1440, "0,0 1920x1440"},
       {PLAT_FIT_SHARP, 1920, 1080, "240,0 1440x1080"},
       {PLAT_FIT_SHARP, 1280, 1024, "0,32 1280x960"},
+      {PLAT_FIT_WHOLE, 1, 1, "0,0 1x1"}, // a squeezed window shows what fits
+      {PLAT_FIT_AUTO, 1, 480, "0,239 1x1"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(text(plat_fit_frame(640, 480, c.width, c.height, c.fit)), c.at)

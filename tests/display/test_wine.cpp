@@ -145,9 +145,14 @@ TEST_F(WineGame, FromTheZipCaptionScreenshotAndEscape) {
   ASSERT_TRUE(tap_until(window, "Tab", [&] {
     return !(shot = screenshot_in(game + "/see")).empty();
   })) << "no screenshot in see\\";
-  // The world stands still while nobody presses a key: the window shows the
-  // frame the screenshot was taken of.
-  EXPECT_EQ(pixels_unlike(read_bmp24(read_file(shot)), window_picture(window)), 0);
+  // The world stands still while nobody presses a key: once the note that says
+  // where the screenshot went has gone (2 s), the window shows the frame it
+  // was taken of.
+  const Picture saved = read_bmp24(read_file(shot));
+  int unlike = -1;
+  EXPECT_TRUE(
+      wait_until([&] { return (unlike = pixels_unlike(saved, window_picture(window))) == 0; }, 30))
+      << unlike << " pixels unlike";
 
   auto asked = std::chrono::steady_clock::now();
   EXPECT_EQ(escape(&g, window), 0) << g.error_output();

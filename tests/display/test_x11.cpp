@@ -20,19 +20,34 @@ std::string find_window(const std::string& title) {
   return id;
 }
 
+// The game started on a private server in its working folder.
+void start_game_on(Child* game, const std::string& display) {
+  ASSERT_TRUE(game->start(game_program, QUILL_DATA_DIR,
+                          {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                           "ASAN_OPTIONS=detect_leaks=0"},
+                          {"--no-hint"}));
+}
+
+// Where a window is, as xdotool says: "X=... Y=... WIDTH=... HEIGHT=...".
+std::string geometry(const std::string& window) {
+  std::string all = command_output("xdotool getwindowgeometry --shell " + window +
+                                   " | grep -v -e WINDOW -e SCREEN | tr '\\n' ' '");
+  return all.empty() ? all : all.substr(0, all.size() - 1);
+}
+
+// The game's full screen, drawn, after Ctrl+F in its window; "" when none came.
+std::string full_screen_from(Child* game, const std::string& window) {
+  if (!xgame::switch_screen(window, game_caption, window)) return "";
+  return xgame::playing_window("Quillmoor", game);
+}
+
 struct RealWindow : ::testing::Test {
   Xvfb x;
   void SetUp() override {
     if (!x.start()) GTEST_SKIP() << "Xvfb could not start here, so no real window can be tested";
     setenv("DISPLAY", x.display.c_str(), 1);
   }
-  // The game started on the private server in its working folder.
-  void start_game(Child* game) {
-    ASSERT_TRUE(game->start(game_program, QUILL_DATA_DIR,
-                            {"DISPLAY=" + x.display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                             "ASAN_OPTIONS=detect_leaks=0"},
-                            {"--no-hint"}));
-  }
+  void start_game(Child* game) { start_game_on(game, x.display); }
 };
 } // namespace
 
@@ -78,15 +93,76 @@ TEST_F(RealWindow, TheGameWindowHasItsCaptionSizeAndIconCanGrowAndEndsOnEscape) 
   command_output("xdotool keyup Escape");
 }
 
-TEST_F(RealWindow, AWindowManagersCloseRequestEndsTheGame) {
+TEST_F(RealWindow, TheDesktopsCloseRequestEndsTheGameInAWindowAndInFullScreen) {
+  for (bool full : {false, true}) {
+    SCOPED_TRACE(full ? "full screen" : "window");
+    Child game;
+    start_game(&game);
+    // SDL may make the window afresh while it sets up drawing; by the first
+    // drawn frame it is the one that stays.
+    std::string id = xgame::playing_window(game_caption, &game);
+    ASSERT_FALSE(id.empty()) << game.error_output();
+    if (full) id = full_screen_from(&game, id);
+    ASSERT_FALSE(id.empty()) << game.error_output();
+    ASSERT_TRUE(request_close(x.display, std::stoul(id)));
+    EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+  }
+}
+
+// The desktop may make a full screen 1 pixel wide: it draws what fits and
+// takes keys as before, squeezed and sized back. Keys go to the window that
+// has the focus, which is left as it is.
+TEST_F(RealWindow, AFullScreenSqueezedToOnePixelKeepsTakingKeys) {
   Child game;
   start_game(&game);
-  // SDL may make the window afresh while it sets up drawing; by the first
-  // drawn frame it is the one that stays.
-  std::string id = xgame::playing_window(game_caption, &game);
-  ASSERT_FALSE(id.empty()) << game.error_output();
-  ASSERT_TRUE(request_close(x.display, std::stoul(id)));
+  std::string window = xgame::playing_window(game_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  std::string full = full_screen_from(&game, window);
+  ASSERT_FALSE(full.empty()) << game.error_output();
+  auto squeeze = [&](int width, int height) {
+    std::string w = std::to_string(width), h = std::to_string(height);
+    command_output("xdotool windowsize " + full + " " + w + " " + h);
+    return xgame::wait_until(
+        [&] { return geometry(full).ends_with(" WIDTH=" + w + " HEIGHT=" + h); });
+  };
+  ASSERT_TRUE(squeeze(1, 1));
+  ASSERT_TRUE(xgame::switch_screen(full, "Quillmoor", "")) << "Ctrl+F went unheard at 1x1";
+  window = xgame::playing_window(game_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  full = full_screen_from(&game, window);
+  ASSERT_FALSE(full.empty()) << game.error_output();
+  ASSERT_TRUE(squeeze(1, 480));
+  ASSERT_TRUE(squeeze(1280, 1024));
+  xgame::keys("", "keydown Escape");
+  EXPECT_EQ(game.wait(60000), 0) << "Escape went unheard after 1x480";
+  command_output("xdotool keyup Escape");
+}
+
+// On a desktop of two monitors the full screen covers the monitor the game's
+// window was on, and the window comes back to the middle of it.
+TEST(TwoMonitorDesktop, TheFullScreenStaysOnTheMonitorOfTheWindow) {
+  TwoMonitors x;
+  if (!x.start())
+    GTEST_SKIP() << "Xorg could not start on its dummy driver here (root only), so no desktop of "
+                    "two monitors can be tested";
+  setenv("DISPLAY", x.display.c_str(), 1);
+  Child game;
+  start_game_on(&game, x.display);
+  std::string window = xgame::playing_window(game_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  EXPECT_EQ(geometry(window), "X=192 Y=144 WIDTH=640 HEIGHT=480"); // the left monitor's middle
+  command_output("xdotool windowmove " + window + " 1100 40");
+  ASSERT_TRUE(xgame::wait_until([&] { return geometry(window).starts_with("X=1100 Y=40 "); }));
+  std::string full = full_screen_from(&game, window);
+  ASSERT_FALSE(full.empty()) << game.error_output();
+  EXPECT_EQ(geometry(full), "X=1024 Y=0 WIDTH=800 HEIGHT=600");
+  ASSERT_TRUE(xgame::switch_screen(full, "Quillmoor", full));
+  window = xgame::playing_window(game_caption, &game);
+  ASSERT_FALSE(window.empty()) << game.error_output();
+  EXPECT_EQ(geometry(window), "X=1104 Y=60 WIDTH=640 HEIGHT=480");
+  xgame::keys(window, "keydown Escape");
   EXPECT_EQ(game.wait(60000), 0) << game.error_output();
+  command_output("xdotool keyup Escape");
 }
 
 // With no sound device, one line of the game's own says so; nothing from the

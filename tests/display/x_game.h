@@ -117,9 +117,11 @@ inline std::string playing_window(const std::string& title, const Child* game = 
   return drawn && (!game || game->running()) ? window : "";
 }
 
-// Sends xdotool key commands to the window, given the focus first.
+// Sends xdotool key commands to the window, given the focus first; with no
+// window, to the window that has the focus, leaving it as it is.
 inline void keys(const std::string& window, const std::string& script) {
-  command_output("xdotool windowfocus --sync " + window + " " + script + " 2>/dev/null");
+  std::string focus = window.empty() ? "" : "windowfocus --sync " + window + " ";
+  command_output("xdotool " + focus + script + " 2>/dev/null");
 }
 
 // For a key that acts when it is let go: presses and lets go until done() says
@@ -132,6 +134,17 @@ template <class Done> bool tap_until(const std::string& window, const std::strin
     if (wait_until(done, 10)) return true;
   }
   return false;
+}
+
+// Ctrl+F: left Ctrl held while F is tapped until the window shown with this
+// title is no longer `shown` (the game left it for the other screen); false
+// when that never came. Keys go to `to` (see keys).
+inline bool switch_screen(const std::string& shown, const std::string& title,
+                          const std::string& to) {
+  keys(to, "keydown Control_L");
+  bool gone = tap_until(to, "f", [&] { return window_named(title) != shown; });
+  keys(to, "keyup Control_L");
+  return gone;
 }
 
 } // namespace xgame

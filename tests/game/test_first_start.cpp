@@ -5,6 +5,7 @@
 #include "game/frame_loop.h"
 #include "game/game_state.h"
 #include "game/options.h"
+#include "game/work_folder.h"
 #include "runtime/display/screen.h"
 #include "runtime/input_sound/keyboard.h"
 #include "tests/support/null_game.h"
@@ -96,6 +97,38 @@ TEST_F(FirstStart, NoHintIsAskedForAndNoneShows) {
   frame();
   EXPECT_EQ(hint_pixels(), 0);
   EXPECT_FALSE(fs::exists("played")) << "a start without the hint does not use it up";
+}
+
+// Started in a folder that has no art, the game writes nothing there: the
+// first hint's mark goes with the settings, beside keys.conf, and still keeps
+// the hint from coming again. (Linux's player's folder lies under HOME.)
+TEST_F(FirstStart, InAFolderWithoutArtTheMarkGoesBesideTheKeysFile) {
+  ScratchDir settings;
+  set_env("XDG_CONFIG_HOME", settings.path.c_str());
+  set_env("APPDATA", settings.path.c_str());
+  std::string report;
+  ASSERT_EQ(work_folder_choose(folder.dir / "not-installed", &report), 0);
+  start_game_in_test();
+  frame();
+  EXPECT_GT(hint_pixels(), 2000);
+  null_key_set(KEY_TAB, 1);
+  frame();
+  null_key_set(KEY_TAB, 0);
+  frame();
+  EXPECT_EQ(game.note, "Screenshot not saved");
+  end_game_in_test();
+  EXPECT_TRUE(fs::is_empty(folder.dir.path));
+  EXPECT_TRUE(fs::is_regular_file(settings / "quillmoor/played") ||
+              fs::is_regular_file(settings / "Quillmoor/played"));
+  start_game_in_test();
+  frame();
+  EXPECT_EQ(hint_pixels(), 0);
+  set_env("XDG_CONFIG_HOME", nullptr);
+  set_env("APPDATA", nullptr);
+  // A folder with the art again, for the tests after this one in the process.
+  fs::create_directory("see");
+  fs::create_directory("hear");
+  ASSERT_EQ(work_folder_choose("", &report), 1);
 }
 
 // The hint names the keys as bound; the keys file's faults are named with the

@@ -264,7 +264,7 @@ TEST_F(GameScreen, AnInactiveWindowPausesEverythingButTheCloseBox) {
   EXPECT_EQ(null_window_presents(window_handle(0)), presents + 1);
 }
 
-TEST_F(GameScreen, FullScreenNoticesTheFocusComingBack) {
+TEST_F(GameScreen, FullScreenNoticesTheFocusComingBackAndTheDesktopsClose) {
   ASSERT_EQ(open_game_screen(0), 1);
   EXPECT_EQ(game.windowed, 0);
   EXPECT_EQ(window_handle(0), nullptr); // the window went with its screen
@@ -274,6 +274,10 @@ TEST_F(GameScreen, FullScreenNoticesTheFocusComingBack) {
   game_frame(); // this frame's flip hears of the loss
   game_frame();
   EXPECT_EQ(game.screen_active, 0);
+  null_window_send(base, PLAT_EVENT_CLOSE); // heard even while inactive
+  game_frame();
+  EXPECT_EQ(game.quit_requested, 1);
+  game.quit_requested = 0;
   int presents = null_window_presents(base);
   null_set_focus(1);
   game_frame();

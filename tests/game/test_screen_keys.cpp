@@ -287,17 +287,33 @@ TEST_F(ScreenKeys, TabSavesTheShownFrameOnceASecond) {
   PlatRect where;
   const Surface* shown = null_window_frame(window_handle(0), &where);
   ASSERT_NE(shown, nullptr);
-  int differing = 0;
+  // The shown frame has the note that says so at its bottom; the file has not.
+  int differing = 0, noted = 0;
+  auto note_in_file = [](const std::vector<uint8_t>& bmp) {
+    int n = 0;
+    for (int y = 400; y < 480; y++)
+      for (int x = 0; x < 640; x++) {
+        const uint8_t* p = &bmp[54 + (size_t)(479 - y) * 1920 + 3 * (size_t)x];
+        n += p[0] == 0x40 && p[1] == 0 && p[2] == 0;
+      }
+    return n;
+  };
   for (int y = 0; y < 480; y++)
-    for (int x = 0; x < 640; x++)
-      differing += std::memcmp(&bytes[54 + (size_t)(479 - y) * 1920 + 3 * (size_t)x],
-                               shown->pixels + (size_t)y * shown->pitch + 4 * (size_t)x, 3) != 0;
+    for (int x = 0; x < 640; x++) {
+      const uint8_t* p = shown->pixels + (size_t)y * shown->pitch + 4 * (size_t)x;
+      const bool differs = std::memcmp(&bytes[54 + (size_t)(479 - y) * 1920 + 3 * (size_t)x], p, 3);
+      (y < 400 ? differing : noted) += differs;
+    }
   EXPECT_EQ(differing, 0);
+  EXPECT_GT(noted, 2000);
+  EXPECT_EQ(note_in_file(bytes), 0);
+  EXPECT_EQ(game.note, "Screenshot saved: see/screen1292889600.bmp");
 
   for (int i = 12; i < 65; i++) game_frame(); // the second press, in the same second
   EXPECT_EQ(game.caption_on, 0);
   EXPECT_EQ(screenshots(), std::vector<std::string>{"screen1292889600.bmp"});
   EXPECT_NE(read_file("see/screen1292889600.bmp"), bytes); // the later frame
+  EXPECT_EQ(note_in_file(read_file("see/screen1292889600.bmp")), 0) << "taken with a note up";
   set_time(1);
   for (int i = 65; i < 75; i++) game_frame();
   EXPECT_EQ(screenshots(),

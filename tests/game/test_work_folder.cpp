@@ -2,6 +2,7 @@
 // the player's own folder made from the installed art, else the installed
 // folder itself; what the player is told when something stands in the way; a
 // version change; and what killed copies of the game left behind.
+#include "game/options.h"
 #include "game/work_folder.h"
 #include "runtime/input_sound/key_bindings.h"
 #include "runtime/input_sound/keyboard.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -68,13 +70,16 @@ struct WorkFolder : ::testing::Test {
     fs::copy(std::string(QUILL_DATA_DIR) + "/hear", installed / "hear",
              fs::copy_options::overwrite_existing);
   }
-  // Runs the game in the folder it works in until Escape (after a Tab), and
-  // how many pictures it had: the named cells of the frame table (40), the
-  // five singles and the panels (10).
+  // Runs the game in the folder it works in until Escape (after a Tab and two
+  // Ctrl+F), and how many pictures it had: the named cells of the frame table
+  // (40), the five singles and the panels (10).
   int pictures_of_a_game() {
     null_reset();
     null_keyboard_script([](uint32_t read, uint8_t* keys) {
       if (read >= 5 && read < 8) keys[KEY_TAB] = 0x80;
+      // To the full screen and back: every picture loaded twice more.
+      if ((read >= 10 && read < 12) || (read >= 14 && read < 16)) keys[KEY_F] = 0x80;
+      if (read >= 10 && read < 17) keys[KEY_LCONTROL] = 0x80;
       if (read == 20) keys[KEY_ESCAPE] = 0x80;
     });
     EXPECT_EQ(run_game_to_exit(), 0);
@@ -117,7 +122,7 @@ TEST_F(WorkFolder, NotInstalledTheCurrentFolderIsKeptAndWhatItLacksIsNamedOnce) 
     EXPECT_EQ(got.result, c.report.empty());
     EXPECT_EQ(got.folder, start.path);
     EXPECT_TRUE(fs::is_empty(home.path)) << "nothing is made for a game that is not installed";
-    EXPECT_EQ(work_folder_writable(), 1);
+    EXPECT_EQ(work_folder_writable(), c.report.empty()) << "no folder of the game's: none written";
   }
 }
 
@@ -125,6 +130,9 @@ TEST_F(WorkFolder, NotInstalledTheCurrentFolderIsKeptAndWhatItLacksIsNamedOnce) 
 // the scaled copies are kept in memory and no screenshot is written there.
 TEST_F(WorkFolder, ThePlayersFolderFollowsTheBaseDirectoryRulesOrTheInstalledFolderServes) {
   write_file(home / "file", "");
+  ScratchDir other; // a player's folder whose see/ is a file
+  fs::create_directories(other / ".local/share/quillmoor");
+  write_file(other / ".local/share/quillmoor/see", "");
   const std::string xdg = home / "xdg",
                     in_memory = "; the scaled pictures are kept in memory only\n";
   struct Case {
@@ -139,6 +147,9 @@ TEST_F(WorkFolder, ThePlayersFolderFollowsTheBaseDirectoryRulesOrTheInstalledFol
       {nullptr, home / "file", installed.path,
        "quillmoor: cannot make " + home / "file/.local/share/quillmoor: Not a directory" +
            in_memory},
+      {nullptr, other.path, installed.path,
+       "quillmoor: cannot make " + other / ".local/share/quillmoor/see: Not a directory" +
+           in_memory},
   };
   for (const Case& c : cases) {
     Choice got = choose(start.path, installed.path, c.xdg, c.home.c_str());
@@ -146,7 +157,18 @@ TEST_F(WorkFolder, ThePlayersFolderFollowsTheBaseDirectoryRulesOrTheInstalledFol
     EXPECT_EQ(got.folder, c.folder);
     EXPECT_EQ(got.result, 1);
     EXPECT_EQ(work_folder_writable(), c.report.empty());
+    // The first hint's mark: in the player's folder, else beside keys.conf.
+    set_env("XDG_CONFIG_HOME", "/settings");
+    EXPECT_EQ(work_folder_own_file("played"),
+              c.report.empty() ? ".\\played" : "/settings/quillmoor/played");
+    set_env("XDG_CONFIG_HOME", nullptr);
     if (!c.report.empty()) continue;
+    // A screenshot as the player finds it, the home folder as ~.
+    const std::string old_home = getenv("HOME");
+    set_env("HOME", c.home.c_str());
+    EXPECT_EQ(work_folder_shown("see/screen1.bmp"),
+              "~" + c.folder.substr(c.home.size()) + "/see/screen1.bmp");
+    set_env("HOME", old_home.c_str());
     // Links to the installed files, and the installed version's stamp.
     EXPECT_EQ(fs::read_symlink(c.folder + "/see/sir0.png"), installed / "see/sir0.png");
     EXPECT_EQ(fs::read_symlink(c.folder + "/hear/jjj.wav"), installed / "hear/jjj.wav");
@@ -227,6 +249,102 @@ TEST_F(WorkFolder, AVersionStampFollowsOnlyEveryRemoval) {
   EXPECT_EQ(read_file(user + "/version"), read_file(installed / "version"));
 }
 
+// A stamp that cannot be read (a folder: named at each start) or written (a
+// read-only folder) cannot tell old copies: those older than their pictures go
+// and the rest stay, instead of every copy being made again at every start.
+TEST_F(WorkFolder, AStampThatCannotBeReadOrWrittenKeepsTheCopiesNewerThanTheirPictures) {
+  ASSERT_EQ(choose_here().folder, user);
+  auto copies = [&] {
+    for (const char* copy : {"sir0_x4.png", "rox0_x4.png"}) write_file(user + "/see/" + copy, "");
+    write_file(installed / "see/rox0.png", "a newer picture");
+  };
+  auto kept = [&] {
+    return std::pair(fs::exists(user + "/see/sir0_x4.png"), fs::exists(user + "/see/rox0_x4.png"));
+  };
+  fs::remove(user + "/version");
+  fs::create_directory(user + "/version");
+  copies();
+  const std::string named = "quillmoor: cannot read the version stamp " + user +
+                            "/version (it is a folder); the scaled copies older than their "
+                            "pictures are made again\n";
+  EXPECT_EQ(choose_here().report, named);
+  EXPECT_EQ(kept(), std::pair(true, false));
+  EXPECT_EQ(choose_here().report, named);
+  EXPECT_EQ(kept(), std::pair(true, false));
+
+  PrivateDisks disks;
+  if (!disks.mount(user, "size=1m")) GTEST_SKIP() << "no private mount namespace here";
+  ASSERT_TRUE(disks.mount(user + "/see", "size=1m"));
+  ASSERT_EQ(choose_here().report, "");
+  copies();
+  write_file(installed / "version", "10.0\n");
+  ASSERT_TRUE(disks.read_only(user));
+  EXPECT_EQ(choose_here().report, "");
+  EXPECT_EQ(kept(), std::pair(true, false));
+  EXPECT_EQ(choose_here().report, "");
+  EXPECT_EQ(kept(), std::pair(true, false));
+}
+
+// Entries of the player's at a copy's name are named for what they are, and
+// left; those pictures are kept in memory.
+TEST_F(WorkFolder, EntriesAtACopysNameAreNamedForWhatTheyAreAndThePicturesKeptInMemory) {
+  install_the_art();
+  ASSERT_EQ(choose_here().folder, user);
+  fs::create_directory(user + "/see/sir0_x4.png");
+  ASSERT_EQ(mkfifo((user + "/see/rox0_x4.png").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", user + "/see/tree3_x4.png");
+  const fs::path before = fs::current_path();
+  fs::current_path(user);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(pictures_of_a_game(), 55);
+  const std::string said = testing::internal::GetCapturedStderr();
+  fs::current_path(before);
+  const std::string kept = ", not a scaled picture; that picture is kept in memory\n";
+  EXPECT_EQ(said, "quillmoor: " + user + "/see/sir0_x4.png is a folder" + kept +
+                      "quillmoor: " + user + "/see/rox0_x4.png is a pipe (FIFO)" + kept +
+                      "quillmoor: " + user + "/see/tree3_x4.png is a link to /dev/zero, a device" +
+                      kept + "quillmoor: no sound device; playing silently\n");
+  EXPECT_TRUE(fs::is_directory(user + "/see/sir0_x4.png"));
+  EXPECT_TRUE(fs::is_fifo(user + "/see/rox0_x4.png"));
+  EXPECT_EQ(fs::read_symlink(user + "/see/tree3_x4.png"), "/dev/zero");
+}
+
+// A file of the player's where a link goes is theirs: kept, used, named at
+// each start, and its scaled copy made from it. Taken away, the link comes
+// back, and with it the copy of the installed picture.
+TEST_F(WorkFolder, AFileOfThePlayersOwnStandsInForTheInstalledOne) {
+  install_the_art();
+  ASSERT_EQ(choose_here().folder, user);
+  const std::string mine = user + "/see/sir0.png", copy = user + "/see/sir0_x4.png";
+  write_file(copy, "made from the installed picture");
+  // Two of the player's, one with a copy made from the installed picture.
+  for (const std::string& own : {mine, user + "/see/rox0.png"}) {
+    fs::remove(own);
+    fs::copy_file(installed / "see/rox0.png", own);
+  }
+  // Put in place with an older time of its own, as cp -p, mv or tar keep it.
+  fs::last_write_time(mine, fs::last_write_time(mine) - std::chrono::hours(24 * 365));
+  const std::string own = "quillmoor: your own files in " + user +
+                          " stand in for the installed ones: see/rox0.png, see/sir0.png\n";
+  EXPECT_EQ(choose_here().report, own);
+  EXPECT_EQ(read_file(mine), read_file(installed / "see/rox0.png"));
+  EXPECT_FALSE(fs::exists(copy)) << "made from the picture that stood there before";
+  const fs::path before = fs::current_path();
+  fs::current_path(user);
+  EXPECT_EQ(pictures_of_a_game(), 55);
+  fs::current_path(before);
+  EXPECT_EQ(read_file(copy), read_file(user + "/see/rox0_x4.png"));
+  const auto made = fs::last_write_time(copy);
+  EXPECT_EQ(choose_here().report, own);
+  EXPECT_EQ(fs::last_write_time(copy), made);
+
+  fs::remove(mine);
+  EXPECT_EQ(choose_here().report, "quillmoor: your own files in " + user +
+                                      " stand in for the installed ones: see/rox0.png\n");
+  EXPECT_EQ(fs::read_symlink(mine), installed / "see/sir0.png");
+  EXPECT_FALSE(fs::exists(copy));
+}
+
 // Writes and links cut short by a killed copy of the game leave NAME.PID.part
 // and NAME.PID.link; those of processes that no longer run are removed at the
 // next start, in the player's folder and in a plain one.
@@ -266,7 +384,8 @@ TEST_F(WorkFolder, LeftoversOfEndedProcessesAreRemovedAtStart) {
 
 // With no folder of its own to be had (here HOME names a file), the installed
 // game runs from the installed folder with every picture, and writes nothing
-// there: the scaled pictures stay in memory and Tab takes no screenshot.
+// there: the scaled pictures stay in memory, Tab takes no screenshot, and the
+// first hint's mark goes with the settings.
 TEST_F(WorkFolder, WithoutAPlayersFolderTheGameRunsFromTheInstalledArtAndWritesNothing) {
   install_the_art();
   auto listing = [&] {
@@ -283,9 +402,14 @@ TEST_F(WorkFolder, WithoutAPlayersFolderTheGameRunsFromTheInstalledArtAndWritesN
   std::string report;
   EXPECT_EQ(work_folder_choose(installed.path, &report), 1);
   EXPECT_EQ(fs::current_path(), installed.path);
+  set_env("XDG_CONFIG_HOME", (home / "config").c_str());
+  options.first_hint = 1;
   EXPECT_EQ(pictures_of_a_game(), 55);
+  options.first_hint = 0;
   fs::current_path(test_folder);
   EXPECT_EQ(listing(), before);
+  EXPECT_TRUE(fs::is_regular_file(home / "config/quillmoor/played")) << "beside keys.conf";
+  set_env("XDG_CONFIG_HOME", nullptr);
 }
 
 // The keys file lies in the XDG folder for settings.

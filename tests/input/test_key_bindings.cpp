@@ -183,3 +183,76 @@ TEST_F(Bindings, WithoutAFileTheDefaultsHoldAndAFileThatCannotBeReadIsNamed) {
     EXPECT_EQ(bound(KEY_LEFT), (Keys{KEY_LEFT, 30}));
   }
 }
+
+// A key takes one action only: a line giving a key another action holds is
+// named with both actions and refused, and the action keeps its defaults. An
+// action the file binds gives up its defaults wherever its lines are; one it
+// leaves alone (or refuses) holds them first.
+TEST_F(Bindings, AKeyTakesOneActionOnly) {
+  ScratchDir dir;
+  const std::string path = dir / "keys.conf";
+  const Keys defaults[] = {{KEY_LEFT, 30}, {KEY_UP, W}, {KEY_SPACE}, {KEY_F}, {KEY_ESCAPE}};
+  const int codes[] = {KEY_LEFT, KEY_UP, KEY_SPACE, KEY_F, KEY_ESCAPE};
+  struct Case {
+    const char* file;
+    std::vector<std::string> faults;         // after "path:"
+    std::vector<std::pair<int, Keys>> moved; // the actions off their defaults
+  } cases[] = {
+      {"quit = Space\n", {"1: Space is taken by act; quit keeps Esc"}, {}},
+      {"act = Escape\n", {"1: Esc is taken by quit; act keeps Space"}, {}},
+      {"walk left = J\njump = J, W\n",
+       {"2: J is taken by walk left; jump keeps Up, W"},
+       {{KEY_LEFT, {J}}}},
+      // Moved off Space before or after Space is given away; Ctrl held for
+      // full screen is no key of its own.
+      {"act = Return\njump = Space\nquit = LeftCtrl\n",
+       {},
+       {{KEY_SPACE, {RETURN}}, {KEY_UP, {KEY_SPACE}}, {KEY_ESCAPE, {KEY_LCONTROL}}}},
+      {"jump = Space\nact = Return\n", {}, {{KEY_SPACE, {RETURN}}, {KEY_UP, {KEY_SPACE}}}},
+      // A refusal gives an action its defaults back, which refuses the line
+      // that had taken them.
+      {"walk left = Up\njump = Space\nact = Return\nact = Nope\n",
+       {"1: Up is taken by jump; walk left keeps Left, A",
+        "2: Space is taken by act; jump keeps Up, W", "4: no key named 'Nope'; act keeps Space"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    write_file(path, c.file);
+    std::vector<std::string> faults, expected;
+    for (const std::string& f : c.faults) expected.push_back(path + ":" + f);
+    EXPECT_EQ(key_bindings_load(path.c_str(), actions, 5, &faults), expected.empty());
+    EXPECT_EQ(faults, expected);
+    for (int a = 0; a < 5; a++) {
+      Keys want = defaults[a];
+      for (const auto& [code, keys] : c.moved)
+        if (code == codes[a]) want = keys;
+      EXPECT_EQ(bound(codes[a]), want) << actions[a].name;
+    }
+  }
+}
+
+// A file of bad lines names ten, then how many more; bytes outside printable
+// ASCII are shown escaped (a NUL cuts nothing), long names are cut, and the
+// byte-order mark Notepad writes is skipped.
+TEST_F(Bindings, BadLinesAreNamedTenAtMostAndEscaped) {
+  ScratchDir dir;
+  const std::string path = dir / "keys.conf";
+  std::string text = "\xEF\xBB\xBFjump = W\n\x1b[31m = A\nfly";
+  text += std::string(1, '\0') + "\xC3\xA9 = F2\nquit = \x01\n" + std::string(40, 'a') + " = A\n";
+  for (int i = 0; i < 20; i++) text += "x\n";
+  write_file(path, text);
+  std::vector<std::string> faults;
+  EXPECT_EQ(key_bindings_load(path.c_str(), actions, 5, &faults), 0);
+  std::vector<std::string> expected = {
+      path + ":2: no action named '\\x1b[31m'",
+      path + ":3: no action named 'fly\\x00\\xc3\\xa9'",
+      path + ":4: no key named '\\x01'; quit keeps Esc",
+      path + ":5: no action named '" + std::string(32, 'a') + "...'",
+  };
+  for (int line = 6; line < 12; line++)
+    expected.push_back(path + ":" + std::to_string(line) + ": not 'action = key'");
+  expected.push_back(path + ": and 14 more lines that cannot be used");
+  EXPECT_EQ(faults, expected);
+  EXPECT_EQ(bound(KEY_UP), Keys{W});
+}

@@ -1,6 +1,8 @@
-// A private X server (Xvfb) for tests that need a real window, and helpers to
-// run programs against it.
+// A private X server (Xvfb, or Xorg with two monitors) for tests that need a
+// real window, and helpers to run programs against it.
 #pragma once
+
+#include "tests/support/test_files.h"
 
 #include <cerrno>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,9 +24,17 @@ struct Xvfb {
   std::string display; // ":N", empty until the server is up
 
   // Starts a server on a free display number; false when Xvfb cannot start.
+  // -noreset: by default the server starts afresh whenever its last client
+  // leaves, and turns away whoever connects meanwhile (a game started just after
+  // a helper program such as xdotool has gone).
   bool start() {
+    return start_server({"Xvfb", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"});
+  }
+  // Starts the X server of argv (given -displayfd); false when it cannot start.
+  bool start_server(std::vector<std::string> argv) {
     int fds[2];
     if (pipe(fds) != 0) return false;
+    argv.insert(argv.begin() + 1, {"-displayfd", std::to_string(fds[1])});
     pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
@@ -31,12 +42,10 @@ struct Xvfb {
       int quiet = open("/dev/null", O_WRONLY);
       dup2(quiet, 1);
       dup2(quiet, 2);
-      std::string fd = std::to_string(fds[1]);
-      // -noreset: by default the server starts afresh whenever its last client
-      // leaves, and turns away whoever connects meanwhile (a game started just
-      // after a helper program such as xdotool has gone).
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-             "tcp", "-noreset", (char*)nullptr);
+      std::vector<char*> args;
+      for (std::string& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
       _exit(127);
     }
     close(fds[1]);
@@ -53,12 +62,69 @@ struct Xvfb {
     display = ":" + number;
     return true;
   }
-  ~Xvfb() {
+  void stop() {
     if (pid > 0) {
       kill(pid, SIGTERM);
       waitpid(pid, nullptr, 0);
     }
+    pid = -1;
   }
+  ~Xvfb() { stop(); }
+};
+
+// An X server with two monitors side by side, each a display of its own to SDL
+// (Xvfb's screens all lie at 0, 0): Xorg on its dummy driver, the left monitor
+// 1024x768 at 0, 0, the right one 800x600 at 1024, 0. Only root may start
+// Xorg with a configuration of its own.
+struct TwoMonitors : Xvfb {
+  ScratchDir folder;
+  bool start() {
+    mkdir((folder / "conf.d").c_str(), 0755);
+    write_file(folder / "xorg.conf", R"(
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "card"
+  Driver "dummy"
+  VideoRam 32768
+  Option "Monitor-DUMMY0" "left"
+  Option "Monitor-DUMMY1" "right"
+EndSection
+Section "Monitor"
+  Identifier "left"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "1024x768" 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+  Option "PreferredMode" "1024x768"
+EndSection
+Section "Monitor"
+  Identifier "right"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+  Modeline "800x600" 38.25 800 832 912 1024 600 603 607 624 -hsync +vsync
+  Option "PreferredMode" "800x600"
+  Option "RightOf" "left"
+  Option "Enable" "true"
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "card"
+  Monitor "left"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 1824 768
+  EndSubSection
+EndSection
+)");
+    return geteuid() == 0 &&
+           start_server({"Xorg", "-config", folder / "xorg.conf", "-configdir", folder / "conf.d",
+                         "-logfile", folder / "log", "-nolisten", "tcp", "-noreset", "-novtswitch",
+                         "-sharevts"});
+  }
+  ~TwoMonitors() { stop(); } // before its folder goes
 };
 
 // Runs a shell command; its standard output, trailing newline removed.

@@ -585,7 +585,7 @@ async function faults() {
   const {context, page, seen} = await launch({viewport: {width: 1280, height: 800}, serviceWorkers: 'block'});
   const p = player(page);
   try {
-    for (const part of ['quillmoor.data', 'quillmoor.wasm']) {
+    for (const part of ['quillmoor.data', 'quillmoor.wasm', 'quillmoor.js']) {
       await page.route(`**/${part}`, (route) => route.abort());
       await page.goto(server.url);
       await until('the failure', async () => (await p.state()) === 'failed');
@@ -597,6 +597,25 @@ async function faults() {
       check(/could not be downloaded/.test(said.text) && said.retry,
         `${part} refused: "${said.text}", and the retry loads the game`);
     }
+
+    // A download that stalls (the server never answers) is given up after
+    // 20 s without a byte, on the page's clock run ahead, and said.
+    let stalled = null;
+    await page.route('**/quillmoor.data', (route) => { stalled = route; });
+    await page.clock.install();
+    await page.goto(server.url);
+    await until('the request for the data', () => stalled);
+    await page.clock.fastForward(19000);
+    const waiting = await p.state();
+    await page.clock.fastForward(2000);
+    await until('the stall to be said', async () => (await p.state()) === 'failed');
+    const stall = await page.textContent('#failure-text');
+    await page.unroute('**/quillmoor.data');
+    await stalled.abort().catch(() => {});
+    await page.click('#retry');
+    await p.start();
+    check(waiting === 'loading' && /download stopped/.test(stall),
+      `a stalled download is given up after 20 s without a byte ("${stall}"), and the retry loads the game`);
 
     // A slow network: the bar advances.
     const cdp = await context.newCDPSession(page);

@@ -66,7 +66,8 @@ int plat_write_begin(PlatWriteFile* out, const char* name) {
   if (!name || !*name) return 0;
   out->path = plat_path(name);
   struct stat st;
-  if (stat(out->path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return 0;
+  if (stat(out->path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST, 0;
   // The same folder, so that the rename is one step of one file system. The
   // name carries this process's number: a file left under it was left by a
   // process that has ended.
@@ -98,6 +99,15 @@ int plat_file_kind(const char* name, int64_t* size, int64_t* written) {
   if (!name || !*name || stat(plat_path(name).c_str(), &st) != 0) return PLAT_MISSING;
   if (S_ISDIR(st.st_mode)) return PLAT_FOLDER;
   if (size) *size = (int64_t)st.st_size;
-  if (written) *written = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+  // The status changes too when a file is put in place with an older time of
+  // writing kept (cp -p, mv, tar): for a file, that is when it came to be here.
+  if (written) {
+    const timespec& last =
+        st.st_ctim.tv_sec > st.st_mtim.tv_sec ||
+                (st.st_ctim.tv_sec == st.st_mtim.tv_sec && st.st_ctim.tv_nsec > st.st_mtim.tv_nsec)
+            ? st.st_ctim
+            : st.st_mtim;
+    *written = (int64_t)last.tv_sec * 1000000000 + last.tv_nsec;
+  }
   return PLAT_FILE;
 }

@@ -74,6 +74,10 @@ static bool links_to(const std::string& name, const std::string& target) {
 int plat_link_file(const char* target, const char* name) {
   std::string t = plat_path(target), n = plat_path(name);
   if (links_to(n, t)) return 1;
+  // A file of the player's own (a picture of theirs in place of ours) stays.
+  struct stat st;
+  if (lstat(n.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
+    return errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST, 0;
   // A link made beside it and renamed over it: a reader never finds the name
   // missing. Ours alone, as another copy of the program may be making it too.
   std::string temp = n + "." + std::to_string(getpid()) + ".link";
@@ -85,7 +89,27 @@ int plat_link_file(const char* target, const char* name) {
     if (links_to(n, t)) return 1; // made meanwhile by another
     return errno = why, 0;
   }
-  return 1;
+  return 2;
+}
+
+// What a stat's mode is, when it is neither a file nor missing.
+static const char* odd_kind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a pipe (FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "";
+}
+
+std::string plat_odd_entry(const char* name) {
+  const std::string n = plat_path(name);
+  struct stat st;
+  if (lstat(n.c_str(), &st) != 0) return "";
+  if (!S_ISLNK(st.st_mode)) return odd_kind(st.st_mode);
+  std::vector<char> buf(4096);
+  ssize_t length = readlink(n.c_str(), buf.data(), buf.size() - 1);
+  if (length < 0 || stat(n.c_str(), &st) != 0 || !*odd_kind(st.st_mode)) return "";
+  return "a link to " + std::string(buf.data(), (size_t)length) + ", " + odd_kind(st.st_mode);
 }
 
 int plat_remove_file(const char* name) {

@@ -1,8 +1,10 @@
 // SDL2 backend: opening the display (SDL's video, past a Wayland that would
-// crash it or speak first), and the desktop's mode.
+// crash it or speak first, and again where X turned it away), and the mode of
+// the display the game is on.
 #include "runtime/platform/plat_system.h"
 #include "runtime/platform/sdl2/sdl2_wayland.h"
 #include "runtime/platform/sdl2/sdl2_window.h"
+#include "runtime/platform/sdl2/sdl2_x11.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +88,18 @@ static int open_past_wayland() {
   return opened ? 1 : -1;
 }
 
+static int open_video_once() {
+  int opened = SDL_WasInit(SDL_INIT_VIDEO) ? 0 : open_past_wayland();
+  if (opened < 0 || (!opened && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)) return 0;
+  // With no display SDL falls back to drivers that show nothing and read no
+  // keys; they serve tests that ask for them, never a player.
+  if (sdl2_headless_driver() && !driver_named(SDL_GetCurrentVideoDriver())) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 0;
+  }
+  return 1;
+}
+
 int sdl2_video_open() {
   // SIGINT and SIGTERM are the platform's own to handle (plat_quit_signals).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -95,16 +109,16 @@ int sdl2_video_open() {
   const char* path = getenv("QUILL_PRESENT");
   sd.renderer_first = path && !strcmp(path, "renderer");
   if (!sd.renderer_first) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  int opened = SDL_WasInit(SDL_INIT_VIDEO) ? 0 : open_past_wayland();
-  if (opened < 0 || (!opened && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)) return 0;
-  // With no display SDL falls back to drivers that show nothing and read no
-  // keys; they serve tests that ask for them, never a player.
-  if (sdl2_headless_driver() && !driver_named(SDL_GetCurrentVideoDriver())) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return 0;
+  // An X server that is there now and then turns a client away (while other
+  // clients poll it, one start in twenty): up to 3 more tries over about a
+  // second. A display that is not there fails at once.
+  int opened = open_video_once();
+  for (int retry = 0; !opened && retry < 3 && sdl2_x11_listening(); retry++) {
+    SDL_Delay(330);
+    opened = open_video_once();
   }
-  SDL_StopTextInput(); // keys are read as states; no input method in between
-  return 1;
+  if (opened) SDL_StopTextInput(); // keys are read as states; no input method in between
+  return opened;
 }
 
 int plat_display_open() { return sdl2_video_open(); }
@@ -126,20 +140,25 @@ static int surface_format_of(Uint32 sdl_format) {
 
 int plat_display_desktop(PlatDesktop* out) {
   SDL_DisplayMode mode;
-  if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  int display = sdl2_window_display();
+  SDL_Rect bounds, usable;
+  if (SDL_GetDesktopDisplayMode(display, &mode) != 0 || SDL_GetDisplayBounds(display, &bounds) != 0)
+    return 0;
   out->width = mode.w;
   out->height = mode.h;
   out->format = surface_format_of(mode.format);
   out->refresh_rate = mode.refresh_rate;
-  SDL_Rect usable;
-  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, mode.w, mode.h};
+  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = bounds;
   out->usable = {usable.x, usable.y, usable.w, usable.h};
   out->scale_percent = sys_display_scale_percent();
+  out->x = bounds.x;
+  out->y = bounds.y;
   return 1;
 }
 
 int plat_display_mode_count() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
-  int n = SDL_GetNumDisplayModes(0);
+  int n = SDL_GetNumDisplayModes(sdl2_window_display());
   return n > 0 ? n : 0;
 }

@@ -9,8 +9,18 @@
 struct SdlWindowState {
   PlatWindow* shown; // without a window system: the window last shown, which has the focus
   SDL_Window* spare; // Wayland: a window hidden instead of destroyed, for the next window
+  int display;       // the display our windows were last shown on
 };
 static SdlWindowState sw;
+
+// A shown window about to go or hide: its display is where the next window or
+// full screen goes, so that the game stays on the monitor the player put it on.
+static void note_display(SDL_Window* sdl) {
+  int d = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN) ? SDL_GetWindowDisplayIndex(sdl) : -1;
+  if (d >= 0) sw.display = d;
+}
+
+int sdl2_window_display() { return sw.display < SDL_GetNumVideoDisplays() ? sw.display : 0; }
 
 // Nothing else can take the focus from our window on the headless drivers, so
 // the one shown has it.
@@ -98,6 +108,7 @@ void plat_window_destroy(PlatWindow* w) {
   if (sw.shown == w) sw.shown = nullptr;
   sdl2_present_release(w);
   if (w->sdl) {
+    note_display(w->sdl);
     SDL_SetWindowData(w->sdl, "plat", nullptr);
     if (keeps_windows() && !sw.spare) {
       SDL_SetWindowFullscreen(w->sdl, 0);
@@ -150,7 +161,7 @@ void plat_window_show_full(PlatWindow* w, int full) {
     // Covering the display first: with no window manager to carry out the
     // request below, the window would otherwise keep its size and place.
     SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+    if (SDL_GetDisplayBounds(sdl2_window_display(), &bounds) == 0) {
       SDL_SetWindowPosition(w->sdl, bounds.x, bounds.y);
       SDL_SetWindowSize(w->sdl, bounds.w, bounds.h);
     }
@@ -160,6 +171,7 @@ void plat_window_show_full(PlatWindow* w, int full) {
     SDL_RaiseWindow(w->sdl);
     sw.shown = w;
   } else {
+    note_display(w->sdl);
     SDL_SetWindowFullscreen(w->sdl, 0);
     if (keeps_windows() && w->renderer) leave_full_screen_shown(w);
     SDL_HideWindow(w->sdl);

@@ -32,6 +32,10 @@ int sdl2_headless_driver();
 // 1 when QUILL_PRESENT=renderer asked every window to present through a renderer.
 int sdl2_renderer_first();
 
+// The display our windows were last shown on: 0 until one was, or when that
+// display has gone.
+int sdl2_window_display();
+
 // Chooses how frames reach a top-level window, at its first present or before a
 // shown window first moves; 0 when it has neither a surface nor a renderer.
 int sdl2_present_path(PlatWindow* top);

@@ -121,7 +121,12 @@ int plat_link_file(const char* target, const char* name) {
     // Another copy of the game, started at the same time, made it meanwhile.
     return same_file(t, n) || (errno = why, 0);
   }
-  return 1;
+  return 2;
+}
+
+std::string plat_odd_entry(const char* name) {
+  DWORD a = GetFileAttributesW(wide_path(name).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) ? "a folder" : "";
 }
 
 int plat_remove_file(const char* name) {
